@@ -1,0 +1,6 @@
+// The built-in BMP decoder, registered first so every load tries it first.
+#pragma once
+
+#include "imaging/image_plugins.h"
+
+const image_decoder* bmp_decoder();

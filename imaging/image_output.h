@@ -1,0 +1,56 @@
+// The image output: drawing straight into an image's pixel buffer. Shapes
+// and blits write pixels with a routine chosen once per mode; text is laid
+// out in an off-screen pixmap and blended in (image_text.cpp).
+#pragma once
+
+#include <cstdint>
+
+#include <gdk/gdk.h>
+
+#include "imaging/drawing.h"
+#include "toolkit/object_table.h"
+
+struct image_output_record;
+using pixel_routine = void (*)(image_output_record*, std::uint8_t* pixel, int x, int y);
+
+struct colour_parts {
+    std::uint32_t red, green, blue, alpha, inverse_alpha;
+};
+
+struct image_output_record {
+    drawing_output base;
+    double (*gradient_function)(image_output_record*, int x, int y);
+    colour (*custom_callback)(int x, int y, colour source, colour destination);
+    std::uint8_t* pixels;
+    std::int32_t pitch;
+    std::int32_t pixel_format;  // 32 with an alpha channel, else 8
+    std::int32_t bytes_per_pixel;
+    std::int32_t mode;
+    bool premultiplied;
+    bool gradient_on;
+    bool custom_on;
+    colour_parts front;
+    colour_parts back;
+    pixel_routine plot_pixel;  // chosen by set_mode
+    // Text resources, from start to stop.
+    PangoContext* pango_context;
+    PangoLayout* layout;
+    GdkPixmap* text_pixmap;
+    GdkGC* text_gc;
+    GdkPixbuf* snapshot;
+    std::int32_t pixmap_height;
+    PangoFontDescription* default_font;
+};
+
+// A new output for the image, made current at once; null for an absent image.
+drawing_output* image_output(object_number number);
+
+// Text operations of the image output (image_text.cpp).
+void image_text_start(image_output_record* output);
+void image_text_stop(image_output_record* output);
+void image_output_set_font(drawing_output* output, const PangoFontDescription* font);
+int image_output_draw_text(drawing_output* output, int x, int y, const text& t);
+int image_output_text_width(drawing_output* output, const text& t);
+int image_output_text_height(drawing_output* output, const text& t);
+// Gradient colour at a pixel, shared by shapes and text.
+colour image_output_gradient_colour(image_output_record* output, int x, int y);

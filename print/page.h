@@ -1,0 +1,58 @@
+// The page layer: a print job over GTK+ 2's printing and cairo. Drawing
+// happens in the print system's page space (origin at the bottom-left, y
+// upward, one unit per point) and is recorded until the printer is known;
+// closing the job plays the pages to the printer the dialog chose.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <pango/pango.h>
+
+struct page_job;
+struct page_context;
+
+page_job* page_job_new();  // on the default settings and page setup
+page_context* page_job_context(page_job* job);  // owned by the job
+void page_job_free(page_job* job);
+
+// Modal dialog titled "Print": 1 Print, 2 Print Preview, 0 anything else.
+int page_job_run_dialog(page_job* job);
+
+// The paper size in points; false when it cannot be found.
+bool page_job_page_size(page_job* job, double* width, double* height);
+
+void page_begin(page_context* context, const std::string& name);
+void page_show(page_context* context);
+
+// Sends the job to the chosen printer and waits until it has been handed
+// over. Returns false, with a reason, when the print system reports failure.
+bool page_job_print(page_job* job, std::string* failure);
+
+std::int32_t page_job_page_count(const page_job* job);
+std::string page_job_page_name(const page_job* job, std::int32_t index);
+
+void page_set_rgb(page_context* c, double r, double g, double b);
+void page_move_to(page_context* c, double x, double y);
+void page_line_to(page_context* c, double x, double y);
+void page_curve_to(page_context* c, double x1, double y1, double x2, double y2, double x3, double y3);
+void page_arc_to(page_context* c, double cx, double cy, double radius, double from_degrees, double to_degrees,
+                 int direction);
+void page_fill(page_context* c);
+void page_stroke(page_context* c);
+void page_save(page_context* c);
+void page_restore(page_context* c);
+void page_translate(page_context* c, double x, double y);
+void page_scale(page_context* c, double sx, double sy);
+void page_rotate(page_context* c, double degrees);
+// Images fill the unit square of the current transformation, first row at the top.
+void page_rgb_image(page_context* c, const std::uint8_t* pixels, int width, int height, int rowstride);
+void page_rgba_image(page_context* c, const std::uint8_t* pixels, int width, int height, int rowstride);
+PangoLayout* page_create_layout(page_context* c);
+// Draws the layout with its top-left corner at the current point.
+void page_layout(page_context* c, PangoLayout* layout);
+
+// A recorder that tests can attach to see the page calls as text lines
+// ("translate 0 0", "scale 595 841", "rgbimage 595 841", "fill", ...).
+void page_context_record_calls(page_context* c, std::string* log);
