@@ -33,8 +33,13 @@ void gadget_set_state(object_number number, gadget_state value);
 text gadget_get_text(object_number number);
 void gadget_set_text(object_number number, const text& value);
 
+// The gadget context (gadget_context.cpp): where new gadgets go.
 // Makes the window's gadget list current; returns the previous owner window.
 GtkWidget* gadget_list_use(GtkWidget* window);
+// Pushes the current gadget list and makes container current (a scroll
+// area's inner area). False when the stack already holds 100 entries.
+bool gadget_list_push(GtkWidget* container);
+constexpr int gadget_stack_limit = 100;
 
 GtkWidget* gadget_widget(object_number number);        // the main widget, or null
 GtkWidget* gadget_outer_widget(object_number number);  // the widget put into the container

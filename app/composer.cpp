@@ -1,0 +1,179 @@
+// Start-up, the working folders, the main loop and its dispatch, and the end
+// of the program. The composer waits for one event at a time; after every
+// event it keeps button 85 and the task-text placeholder up to date, then
+// acts on gadget events by gadget number.
+#include "app/composer.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/stat.h>
+
+#include <gtk/gtk.h>
+
+#include "app/file_services.h"
+#include "codec/jpeg_plugin.h"
+#include "imaging/bmp_decoder.h"
+#include "imaging/drawing.h"
+#include "imaging/fonts.h"
+#include "imaging/image_plugins.h"
+#include "imaging/image_store.h"
+#include "print/print_job.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/gadget.h"
+#include "toolkit/window.h"
+
+composer_state composer;
+
+namespace {
+
+constexpr int square_image_count = 32;
+
+void initialise_toolkit(int* argc, char*** argv)
+{
+    gtk_init(argc, argv);
+    image_plugins_init();
+    image_decoder_register(bmp_decoder());
+    image_store_init();
+    drawing_init();
+    event_queue_init();
+    window_table_init();
+    gadget_table_init();
+    printer_init();
+    font_store_init();
+}
+
+void refuse_to_start(const std::string& why)
+{
+    std::fprintf(stderr, "chess-diagram: %s\n", why.c_str());
+}
+
+// SAVE/ and TEMP/ are made when missing; TEMP/ must be usable, since the
+// collected diagrams may go nowhere else.
+bool settle_folders()
+{
+    mkdir(text_to_utf8(composer.save_folder).c_str(), 0777);
+    std::string temp = text_to_utf8(composer.temp_folder);
+    mkdir(temp.c_str(), 0777);
+    text here = directory_current();
+    if (directory_set_current(composer.temp_folder) != 0) {
+        refuse_to_start("cannot create or enter the folder " + temp);
+        return false;
+    }
+    directory_set_current(here);
+    return true;
+}
+
+bool load_square_images()
+{
+    if (directory_set_current(composer.data_folder) != 0) {
+        refuse_to_start("cannot enter the folder " + text_to_utf8(composer.data_folder));
+        return false;
+    }
+    for (int n = 1; n <= square_image_count; n++) {
+        if (!image_load(n, number_to_string(n) + u".jpg")) {
+            refuse_to_start("cannot load the square image " + text_to_utf8(composer.data_folder) +
+                            text_to_utf8(number_to_string(n)) + ".jpg");
+            return false;
+        }
+    }
+    return true;
+}
+
+void update_add_button()
+{
+    gadget_disable(85, composer.collected_count < 4 ? 0 : 1);
+}
+
+// The placeholder shows only while the field is unfocused and empty.
+void update_placeholder()
+{
+    object_number active = gadget_active();
+    if (active == 82 && gadget_get_text(82) == placeholder_text)
+        gadget_set_text(82, u"");
+    if (active != 82 && gadget_get_text(82).empty())
+        gadget_set_text(82, placeholder_text);
+}
+
+}  // namespace
+
+int composer_start(int* argc, char*** argv)
+{
+    composer = composer_state{};
+    initialise_toolkit(argc, argv);
+    jpeg_decoder_register();
+    jpeg_encoder_register();
+    font_load(0, u"", 12);
+    composer.working_folder = directory_current();
+    if (composer.working_folder.empty()) {
+        refuse_to_start("cannot read the current folder");
+        return 1;
+    }
+    composer.data_folder = composer.working_folder + u"DATA/";
+    composer.save_folder = composer.working_folder + u"SAVE/";
+    composer.temp_folder = composer.working_folder + u"TEMP/";
+    if (!settle_folders() || !load_square_images())
+        return 1;
+    composer.square_size = image_width(1);
+    clear_diagrams();
+    build_editor_window();
+    return 0;
+}
+
+void composer_after_event()
+{
+    update_add_button();
+    update_placeholder();
+}
+
+void composer_dispatch()
+{
+    object_number g = event_gadget();
+    if (g >= 69 && g <= 81)
+        composer.selected_piece = 2 * g - 137;
+    else if (g == 88)
+        composer.selected_piece = 29;
+    else if (g == 89)
+        composer.selected_piece = 31;
+    else if (g >= 1 && g <= 64)
+        place_piece(g);
+    else if (g == 83)
+        preview_and_print();
+    else if (g == 84)
+        save_diagram();
+    else if (g == 85)
+        add_to_print();
+    else if (g == 86) {
+        clear_board();
+        gadget_set_text(82, u"");
+    } else if (g == 87)
+        clear_diagrams();
+}
+
+void composer_main_loop()
+{
+    for (;;) {
+        composer.event_kind = event_wait(-1);
+        composer_after_event();
+        if (composer.event_kind == event_kind::close_request)
+            return;
+        if (composer.event_kind == event_kind::gadget_event)
+            composer_dispatch();
+    }
+}
+
+void end_program_resources()
+{
+    font_store_shutdown();
+    window_close_all();
+    image_store_shutdown();
+}
+
+int composer_main(int argc, char** argv)
+{
+    if (composer_start(&argc, &argv) != 0)
+        return 1;
+    composer_main_loop();
+    end_program_resources();
+    return 0;
+}
