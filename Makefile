@@ -28,7 +28,7 @@ run: build
 test: test-main test-sanitize test-fuzz
 
 test-main: build
-	xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir $(BUILD) --output-on-failure -j 2
+	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir $(BUILD) --output-on-failure -j 2
 
 # The unit tests again, with address and undefined-behaviour sanitizers.
 # Tests that do not touch GTK+ run with leak checking (tests/lsan.supp names
@@ -42,7 +42,7 @@ test-sanitize: deps
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j 2 -L unit
 	$(SANITIZE_ENV) ASAN_OPTIONS=detect_leaks=0 \
-	xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir $(ASAN_BUILD) --output-on-failure -j 2 -L gui
+	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir $(ASAN_BUILD) --output-on-failure -j 2 -L gui
 
 test-fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHESS_FUZZ=ON
@@ -50,7 +50,7 @@ test-fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) sh fuzz/run-all $(FUZZ_BUILD)
 
 bench: build
-	xvfb-run -a -s "-screen 0 1280x1024x24" sh bench/run-all $(BUILD)
+	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" sh bench/run-all $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -4,3 +4,6 @@
 #include "imaging/image_plugins.h"
 
 const image_decoder* bmp_decoder();
+
+// Adds the BMP decoder to the registry once; later calls do nothing. Returns 1.
+int bmp_decoder_register();

@@ -12,6 +12,8 @@
 
 struct image_output_record;
 using pixel_routine = void (*)(image_output_record*, std::uint8_t* pixel, int x, int y);
+// Writes count pixels from (x, y) rightward, or downward when vertical.
+using span_routine = void (*)(image_output_record*, int x, int y, int count, bool vertical);
 
 struct colour_parts {
     std::uint32_t red, green, blue, alpha, inverse_alpha;
@@ -31,7 +33,13 @@ struct image_output_record {
     bool custom_on;
     colour_parts front;
     colour_parts back;
-    pixel_routine plot_pixel;  // chosen by set_mode
+    // Chosen by set_mode. The base routines are what the mode writes once a
+    // pixel's colour is known; gradient and custom modes run a per-pixel
+    // colour step in front of them.
+    pixel_routine plot_pixel;
+    span_routine fill_span;
+    pixel_routine base_pixel;
+    span_routine base_span;
     // Text resources, from start to stop.
     PangoContext* pango_context;
     PangoLayout* layout;
@@ -45,6 +53,10 @@ struct image_output_record {
 // A new output for the image, made current at once; null for an absent image.
 drawing_output* image_output(object_number number);
 
+// The same over a pixbuf the caller keeps alive for the output's life
+// (8-bit RGB, with or without alpha); null for anything else.
+drawing_output* image_output_for_pixbuf(GdkPixbuf* pixbuf);
+
 // Text operations of the image output (image_text.cpp).
 void image_text_start(image_output_record* output);
 void image_text_stop(image_output_record* output);
@@ -54,3 +66,6 @@ int image_output_text_width(drawing_output* output, const text& t);
 int image_output_text_height(drawing_output* output, const text& t);
 // Gradient colour at a pixel, shared by shapes and text.
 colour image_output_gradient_colour(image_output_record* output, int x, int y);
+// True while the gradient is the built-in one, whose colour is the same for
+// every pixel; lets spans and text work out the colour once.
+bool image_output_gradient_is_uniform(const image_output_record* output);

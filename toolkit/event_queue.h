@@ -41,6 +41,7 @@ struct event_values {
 };
 
 // Creates the queue and its pool; takes the one node that is never returned.
+// Calling it again does nothing. Events posted before it are lost.
 void event_queue_init();
 
 // Appends an event unless it repeats the newest queued one exactly.
@@ -58,4 +59,7 @@ event_values event_peek();  // oldest queued event, kind 0 when empty
 void events_drop_window(std::int32_t window);
 void events_flush();  // runs GTK+'s pending events
 
-std::int32_t event_queue_length();  // for tests
+// For tests: how many events are queued, and the pool their records come from.
+std::int32_t event_queue_length();
+struct node_pool;
+node_pool* event_queue_pool();

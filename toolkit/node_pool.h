@@ -9,7 +9,11 @@
 
 struct node_pool;
 
+// Null when the bounds make no sense (minimum below 1 or above the maximum).
 node_pool* pool_create(std::size_t payload_size, std::int32_t min_per_block, std::int32_t max_per_block);
+// Frees the pool with every block it holds. The event queue's pool lives as
+// long as the process; tests that make their own pools give them back.
+void pool_destroy(node_pool* pool);
 void* pool_alloc(node_pool* pool);  // null when even a one-node block cannot be had
 void pool_free(node_pool* pool, void* node);
 

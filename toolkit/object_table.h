@@ -22,11 +22,17 @@ using release_action = void (*)(object_number number);
 
 struct object_table;
 
+// Null when record_size cannot hold the first pointer field, or without memory.
 object_table* table_create(std::size_t record_size, std::int32_t growth_step, release_action release);
+// Frees the table and every record memory in it without calling the release
+// action. The system keeps its tables for the life of the process; tests that
+// make their own tables give them back with this.
+void table_destroy(object_table* table);
 
 // The cleared record the caller fills in for a new object under number.
-// For dynamic_number, *assigned receives the new dynamic handle; otherwise
-// number itself. Returns null when memory cannot be had.
+// For dynamic_number, *assigned receives the new dynamic handle (negative,
+// counting down from -2, never given out twice); otherwise number itself.
+// Returns null when memory cannot be had or number is below -1.
 void* table_allocate(object_table* table, object_number number, object_number* assigned = nullptr);
 
 // The live record of number, or null.

@@ -1,0 +1,122 @@
+// The JPEG encoder: writes 24-bit RGB rows as a baseline JFIF file with the
+// library's defaults (4:2:0 chroma, standard Huffman tables), one row at a
+// time. A save that fails removes the file it created and prints nothing.
+
+#include "codec/jpeg_errors.h"
+#include "codec/jpeg_plugin.h"
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Everything the jump may come back to lives here rather than in locals,
+// whose values the jump would leave undefined.
+struct jpeg_write_state {
+    jpeg_error_block errors;
+    jpeg_compress_struct compressor;
+    std::FILE* file;
+    bool created;  // this call made the file, so a failure may remove it
+};
+
+// Opens the path for writing and says whether this call created the file, so
+// that a failure never removes a file that was there before (or a device).
+std::FILE* open_target(const char* path, bool* created)
+{
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) {
+        std::FILE* file = fdopen(fd, "wb");
+        if (!file) {
+            close(fd);
+            unlink(path);
+            return nullptr;
+        }
+        *created = true;
+        return file;
+    }
+    *created = false;
+    return errno == EEXIST ? std::fopen(path, "wb") : nullptr;
+}
+
+}  // namespace
+
+int jpeg_library_quality(std::int32_t quality)
+{
+    if (quality < 0)
+        return 0;  // the library takes this as its minimum, 1
+    if (quality > 10)
+        return 100;
+    return 10 * quality;
+}
+
+int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+               std::int32_t pitch, std::int32_t flags, std::int32_t quality, std::int32_t)
+{
+    if (!path || !pixels)
+        return 0;
+    auto* state = static_cast<jpeg_write_state*>(std::calloc(1, sizeof(jpeg_write_state)));
+    if (!state)
+        return 0;
+    state->file = open_target(path, &state->created);
+    if (!state->file) {
+        int reason = errno;
+        std::free(state);
+        errno = reason;
+        return 0;
+    }
+
+    jpeg_compress_struct* compressor = &state->compressor;
+    compressor->err = jpeg_error_block_setup(&state->errors);
+    // Below 0 so that even level-0 notices, such as the one about 16-bit
+    // tables at low qualities, stay silent.
+    compressor->err->trace_level = -1;
+    if (setjmp(state->errors.jump)) {
+        // errno still says why a write failed; the caller reports it.
+        int reason = errno;
+        jpeg_destroy_compress(compressor);
+        std::fclose(state->file);
+        if (state->created)
+            unlink(path);
+        std::free(state);
+        errno = reason;
+        return 0;
+    }
+    jpeg_create_compress(compressor);
+    jpeg_stdio_dest(compressor, state->file);
+    // Negative sizes turn into huge ones, which the library rejects.
+    compressor->image_width = JDIMENSION(width);
+    compressor->image_height = JDIMENSION(height);
+    compressor->input_components = 3;
+    compressor->in_color_space = JCS_RGB;
+    jpeg_set_defaults(compressor);
+    jpeg_set_quality(compressor, jpeg_library_quality(quality), FALSE);
+    jpeg_start_compress(compressor, TRUE);
+
+    bool bottom_up = (flags & rows_bottom_up) != 0;
+    for (std::int32_t i = 0; i < height; ++i) {
+        std::int32_t row = bottom_up ? height - 1 - i : i;
+        // The library takes rows as writable pointers but only reads them.
+        JSAMPROW source = const_cast<JSAMPLE*>(pixels + std::ptrdiff_t(pitch) * row);
+        jpeg_write_scanlines(compressor, &source, 1);
+    }
+    jpeg_finish_compress(compressor);
+    jpeg_destroy_compress(compressor);
+    std::FILE* file = state->file;
+    bool created = state->created;
+    std::free(state);
+    // The last buffered bytes can still fail to reach the disk here.
+    if (std::fclose(file) != 0) {
+        int reason = errno;
+        if (created)
+            unlink(path);
+        errno = reason;
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,121 @@
+// make-seeds TARGET FOLDER: writes a seed corpus of small valid files for a
+// fuzz target. BMP files of every depth and compression the decoder reads go
+// to every target; JPEG files, made by the program's own encoder, go to the
+// targets that load through the whole registry.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include "codec/jpeg_plugin.h"
+#include "imaging/image_plugins.h"
+#include "imaging/image_store.h"
+#include "tests/imaging/bmp_builder.h"
+
+namespace {
+
+using namespace bmp_builder;
+
+bool write_seed(const std::string& folder, const std::string& name, const bytes& content)
+{
+    std::string path = folder + "/" + name;
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return false;
+    bool ok = std::fwrite(content.data(), 1, content.size(), out) == content.size();
+    return std::fclose(out) == 0 && ok;
+}
+
+std::uint32_t pattern(int x, int y)
+{
+    return std::uint32_t(x * 53 + y * 97 + x * y * 7);
+}
+
+bool write_bmp_seeds(const std::string& folder)
+{
+    bool ok = true;
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        for (auto [width, height] : {std::pair{1, 1}, std::pair{5, 3}, std::pair{8, 2}}) {
+            layout spec;
+            spec.width = width;
+            spec.height = height;
+            spec.bits = std::uint16_t(bits);
+            if (bits <= 8)
+                spec.palette = ramp_palette(1 << bits);
+            spec.pixels = rows(width, height, bits, [bits](int x, int y) {
+                std::uint32_t v = pattern(x, y);
+                return bits <= 8 ? v % (1u << bits) : v * 0x010305u;
+            });
+            std::string name = "bmp" + std::to_string(bits) + "-" + std::to_string(width) + "x" +
+                               std::to_string(height) + ".bmp";
+            ok = write_seed(folder, name, file(spec)) && ok;
+        }
+    }
+    // RLE8 with every escape: runs, a literal group with its pad byte, a
+    // delta, line ends and the end of the image.
+    layout rle;
+    rle.width = 6;
+    rle.height = 4;
+    rle.bits = 8;
+    rle.compression = 1;
+    rle.palette = ramp_palette(8);
+    rle.pixels = {3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 2, 1, 6, 5, 0, 0, 2, 7, 0, 1};
+    ok = write_seed(folder, "bmp8-rle.bmp", file(rle)) && ok;
+    layout rle4 = rle;
+    rle4.bits = 4;
+    rle4.compression = 2;
+    rle4.pixels = {4, 0x12, 0, 0, 0, 1};
+    ok = write_seed(folder, "bmp4-rle.bmp", file(rle4)) && ok;
+    return ok;
+}
+
+bool write_jpeg_seeds(const std::string& folder)
+{
+    image_plugins_init();
+    jpeg_encoder_register();
+    image_store_init();
+    bool ok = true;
+    for (auto [width, height] : {std::pair{1, 1}, std::pair{9, 7}, std::pair{17, 16}}) {
+        if (!image_create(0, width, height)) {
+            ok = false;
+            continue;
+        }
+        GdkPixbuf* pixbuf = image_handle(0);
+        guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+        int stride = gdk_pixbuf_get_rowstride(pixbuf);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    pixels[y * stride + 3 * x + c] = guchar(pattern(x, y) * (c + 1));
+        // Quality 2 gives 16-bit tables and an extended-sequential frame.
+        for (int quality : {2, 7}) {
+            std::string path = folder + "/jpeg-q" + std::to_string(quality) + "-" + std::to_string(width) + "x" +
+                               std::to_string(height) + ".jpg";
+            ok = image_save(0, text_from_utf8(path), four_letter_code("JPEG"), quality) && ok;
+        }
+    }
+    image_store_shutdown();
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: make-seeds TARGET FOLDER\n");
+        return 1;
+    }
+    std::string_view target = argv[1];
+    std::string folder = argv[2];
+    bool ok = write_bmp_seeds(folder);
+    if (target != "bmp_decode_fuzz")
+        ok = write_jpeg_seeds(folder) && ok;
+    if (!ok) {
+        std::fprintf(stderr, "make-seeds: %s: could not write every seed\n", folder.c_str());
+        return 1;
+    }
+    return 0;
+}

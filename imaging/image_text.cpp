@@ -1,0 +1,271 @@
+// Text on image outputs: Pango measures and lays out the text, the X server
+// renders it white on black into an off-screen pixmap, and the coverage read
+// back from there is blended into the image in the front and back colours.
+// Without a display an output simply has no text resources and draws no text.
+#include "imaging/image_output.h"
+
+#include <algorithm>
+#include <string>
+
+using namespace drawing_mode_bit;
+
+namespace {
+
+constexpr int pango_unit = 1024;
+constexpr int pixmap_head_room = 20;  // above the "Hg" height of the font
+constexpr int pixmap_least_height = 50;
+
+image_output_record* as_image(drawing_output* output)
+{
+    return reinterpret_cast<image_output_record*>(output);
+}
+
+bool empty_text(const text& t)
+{
+    return t.empty() || t[0] == 0;
+}
+
+// Sets the text on the layout and gives its logical size in whole pixels.
+void layout_size(image_output_record* o, const text& t, int* w, int* h)
+{
+    std::string utf8 = text_to_utf8(t);
+    pango_layout_set_text(o->layout, utf8.data(), int(utf8.size()));
+    int pango_w = 0, pango_h = 0;
+    pango_layout_get_size(o->layout, &pango_w, &pango_h);
+    *w = pango_w / pango_unit;
+    *h = pango_h / pango_unit;
+}
+
+void drop_pixmap(image_output_record* o)
+{
+    if (o->snapshot)
+        g_object_unref(o->snapshot);
+    if (o->text_gc)
+        g_object_unref(o->text_gc);
+    if (o->text_pixmap)
+        g_object_unref(o->text_pixmap);
+    o->snapshot = nullptr;
+    o->text_gc = nullptr;
+    o->text_pixmap = nullptr;
+}
+
+// The X server refuses pixmaps it cannot hold with an error that would end
+// the program; trapping it lets set_font keep the old pixmap instead.
+GdkPixmap* new_text_pixmap(int width, int height)
+{
+    gdk_error_trap_push();
+    GdkPixmap* pixmap = gdk_pixmap_new(nullptr, width, height, gdk_visual_get_system()->depth);
+    if (pixmap)
+        gdk_drawable_set_colormap(pixmap, gdk_colormap_get_system());
+    if (gdk_error_trap_pop() && pixmap) {
+        g_object_unref(pixmap);
+        return nullptr;
+    }
+    return pixmap;
+}
+
+struct rgb {
+    std::uint32_t red, green, blue;
+};
+
+rgb colour_bytes(colour c)
+{
+    return {c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF};
+}
+
+std::uint8_t mix(std::uint32_t front, std::uint32_t back, std::uint32_t coverage)
+{
+    return std::uint8_t((front * coverage + back * (255 - coverage)) / 255);
+}
+
+// The rectangle of coverage to blend: snapshot rows from row 0 on, columns
+// from 0 on, landing at (x, y) in the image.
+struct coverage_area {
+    const std::uint8_t* pixels;
+    int pitch;
+    int channels;
+    int x, y, columns, rows;
+};
+
+void blend_coverage(image_output_record* o, const coverage_area& area)
+{
+    const bool paint_back = !(o->mode & transparent);
+    const int bpp = o->bytes_per_pixel;
+    const rgb front = colour_bytes(o->base.front_colour);
+    const rgb back_bytes = colour_bytes(o->base.back_colour);
+    // In the alpha modes the parts are premultiplied; text there uses the
+    // plain colour, as in the ordinary modes.
+    const rgb back = o->premultiplied ? back_bytes : rgb{o->back.red, o->back.green, o->back.blue};
+    const bool per_pixel_front = o->gradient_on && !image_output_gradient_is_uniform(o);
+    const rgb gradient_front =
+        o->gradient_on ? colour_bytes(image_output_gradient_colour(o, area.x, area.y)) : front;
+
+    for (int j = 0; j < area.rows; ++j) {
+        const std::uint8_t* s = area.pixels + std::ptrdiff_t(j) * area.pitch;
+        std::uint8_t* d = o->pixels + std::ptrdiff_t(area.y + j) * o->pitch + std::ptrdiff_t(area.x) * bpp;
+        for (int i = 0; i < area.columns; ++i, s += area.channels, d += bpp) {
+            const std::uint32_t c_red = s[0], c_green = s[1], c_blue = s[2];
+            if (o->custom_on) {
+                double share = double(c_red + c_green + c_blue) / 765.0;
+                colour alpha = colour(share * double(o->base.front_colour >> 24));
+                colour c = (o->base.front_colour & 0xFFFFFF) | alpha << 24;
+                colour pixel = colour(d[0]) | colour(d[1]) << 8 | colour(d[2]) << 16 |
+                               colour(bpp == 4 ? d[3] : 255) << 24;
+                colour result = o->custom_callback(area.x + i, area.y + j, c, pixel);
+                d[0] = std::uint8_t(result);
+                d[1] = std::uint8_t(result >> 8);
+                d[2] = std::uint8_t(result >> 16);
+                if (bpp == 4)
+                    d[3] = std::uint8_t(result >> 24);
+            } else if (o->mode & xor_pixels) {
+                // Coverage above one half counts as glyph.
+                if (2 * (c_red + c_green + c_blue) > 765) {
+                    d[0] ^= std::uint8_t(front.red);
+                    d[1] ^= std::uint8_t(front.green);
+                    d[2] ^= std::uint8_t(front.blue);
+                } else if (paint_back) {
+                    d[0] ^= std::uint8_t(back_bytes.red);
+                    d[1] ^= std::uint8_t(back_bytes.green);
+                    d[2] ^= std::uint8_t(back_bytes.blue);
+                }
+            } else {
+                rgb f = per_pixel_front
+                            ? colour_bytes(image_output_gradient_colour(o, area.x + i, area.y + j))
+                            : gradient_front;
+                if (paint_back) {
+                    d[0] = mix(f.red, back.red, c_red);
+                    d[1] = mix(f.green, back.green, c_green);
+                    d[2] = mix(f.blue, back.blue, c_blue);
+                } else {
+                    d[0] = mix(f.red, d[0], c_red);
+                    d[1] = mix(f.green, d[1], c_green);
+                    d[2] = mix(f.blue, d[2], c_blue);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void image_text_start(image_output_record* o)
+{
+    if (!gdk_display_get_default())
+        return;
+    o->pango_context = gdk_pango_context_get();
+    if (!o->pango_context)
+        return;
+    o->layout = pango_layout_new(o->pango_context);
+    if (!o->layout)
+        return;
+    const PangoFontDescription* initial = pango_layout_get_font_description(o->layout);
+    o->default_font = initial ? pango_font_description_copy(initial) : nullptr;
+    // The pixmap exists before the first text call.
+    image_output_set_font(&o->base, output_default_font);
+}
+
+void image_text_stop(image_output_record* o)
+{
+    drop_pixmap(o);
+    if (o->layout)
+        g_object_unref(o->layout);
+    if (o->pango_context)
+        g_object_unref(o->pango_context);
+    if (o->default_font)
+        pango_font_description_free(o->default_font);
+    o->layout = nullptr;
+    o->pango_context = nullptr;
+    o->default_font = nullptr;
+    o->pixmap_height = 0;
+}
+
+void image_output_set_font(drawing_output* output, const PangoFontDescription* font)
+{
+    image_output_record* o = as_image(output);
+    if (!o->layout)
+        return;
+    pango_layout_set_font_description(o->layout, font == output_default_font ? o->default_font : font);
+    int w = 0, h = 0;
+    layout_size(o, u"Hg", &w, &h);
+    const int needed = std::max(h + pixmap_head_room, pixmap_least_height);
+    // The pixmap only grows: one pixmap serves every smaller font after it.
+    if (o->pixmap_height >= needed)
+        return;
+    GdkPixmap* pixmap = new_text_pixmap(o->base.width, needed);
+    if (!pixmap)
+        return;
+    GdkGC* gc = gdk_gc_new(pixmap);
+    if (!gc) {
+        g_object_unref(pixmap);
+        return;
+    }
+    drop_pixmap(o);
+    o->text_pixmap = pixmap;
+    o->text_gc = gc;
+    o->pixmap_height = needed;
+}
+
+int image_output_text_width(drawing_output* output, const text& t)
+{
+    image_output_record* o = as_image(output);
+    if (empty_text(t) || !o->layout)
+        return 0;
+    int w = 0, h = 0;
+    layout_size(o, t, &w, &h);
+    return w;
+}
+
+int image_output_text_height(drawing_output* output, const text& t)
+{
+    image_output_record* o = as_image(output);
+    if (empty_text(t) || !o->layout)
+        return 0;
+    int w = 0, h = 0;
+    layout_size(o, t, &w, &h);
+    return h;
+}
+
+int image_output_draw_text(drawing_output* output, int x, int y, const text& t)
+{
+    image_output_record* o = as_image(output);
+    if (empty_text(t) || !o->text_gc || !o->text_pixmap || !o->layout)
+        return x;
+    int w = 0, h = 0;
+    layout_size(o, t, &w, &h);
+    h = std::min(h, o->pixmap_height);
+
+    // Text left of the image is laid out that far left in the pixmap, so the
+    // pixmap holds only the part that shows, from its column 0.
+    const int ox = x < 0 ? x : 0;
+    const int target_x = x - ox;
+    // Only the part of the text box that lands in the image is rendered and
+    // read back; the rest would be clipped anyway.
+    const std::int64_t columns = std::min<std::int64_t>(std::int64_t(ox) + w, std::int64_t(o->base.width) - target_x);
+    const int first_row = std::max(0, -y);
+    const std::int64_t end_row = std::min<std::int64_t>(h, std::int64_t(o->base.height) - y);
+    if (columns <= 0 || end_row <= first_row)
+        return x + w;
+    const int rows = int(end_row - first_row);
+
+    // Lines of a layout need not cover its whole box, so the box is cleared
+    // first; old text must not show through.
+    static const GdkColor white = {0xFFFFFF, 0xFF00, 0xFF00, 0xFF00};
+    static const GdkColor black = {0, 0, 0, 0};
+    gdk_gc_set_rgb_fg_color(o->text_gc, &black);
+    gdk_draw_rectangle(o->text_pixmap, o->text_gc, TRUE, 0, first_row, int(columns), rows);
+    gdk_draw_layout_with_colors(o->text_pixmap, o->text_gc, ox, 0, o->layout, &white, &black);
+
+    if (!o->snapshot) {
+        o->snapshot = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, o->base.width, o->pixmap_height);
+        if (!o->snapshot)
+            return x;
+    }
+    GdkPixbuf* read = gdk_pixbuf_get_from_drawable(o->snapshot, o->text_pixmap, gdk_colormap_get_system(), 0,
+                                                   first_row, 0, 0, int(columns), rows);
+    if (!read)
+        return x;
+
+    blend_coverage(o, {gdk_pixbuf_get_pixels(o->snapshot), gdk_pixbuf_get_rowstride(o->snapshot),
+                       gdk_pixbuf_get_n_channels(o->snapshot), target_x, y + first_row, int(columns), rows});
+    return x + w;
+}

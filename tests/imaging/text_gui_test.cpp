@@ -1,0 +1,320 @@
+// Text on image outputs, which needs the X server for its pixmap: measuring,
+// clipping at every border, the colour rules of the blend, and the growth of
+// the text pixmap with the font.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "imaging/drawing.h"
+#include "imaging/fonts.h"
+#include "imaging/image_output.h"
+
+using namespace drawing_mode_bit;
+
+namespace {
+
+using rgb = std::array<int, 3>;
+
+struct test_image {
+    GdkPixbuf* pixbuf;
+    int width, height;
+    test_image(int w, int h, guint32 fill)
+        : pixbuf(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, w, h)), width(w), height(h)
+    {
+        gdk_pixbuf_fill(pixbuf, fill);
+    }
+    ~test_image() { g_object_unref(pixbuf); }
+    test_image(const test_image&) = delete;
+    test_image& operator=(const test_image&) = delete;
+    rgb get(int x, int y) const
+    {
+        const guchar* p = gdk_pixbuf_get_pixels(pixbuf) + y * gdk_pixbuf_get_rowstride(pixbuf) + x * 3;
+        return {p[0], p[1], p[2]};
+    }
+};
+
+constexpr guint32 red_fill = 0xFF0000FF;
+const rgb red = {255, 0, 0};
+const text sample = u"Hg Задача: мат в 2 хода";
+
+class image_text : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        drawing_init();
+        font_store_init();
+    }
+    void TearDown() override
+    {
+        drawing_stop();
+        font_store_shutdown();
+    }
+    // Starts a session on the image; the output stays current.
+    static image_output_record* start_on(test_image& image)
+    {
+        auto* o = reinterpret_cast<image_output_record*>(image_output_for_pixbuf(image.pixbuf));
+        EXPECT_NE(drawing_start(&o->base), 0);
+        return o;
+    }
+    static int height_of(const text& t)
+    {
+        drawing_output* o = drawing_current();
+        return o->ops.text_height(o, t);
+    }
+};
+
+// Glyph coverage per channel, read off text drawn black on white.
+std::vector<rgb> coverage_of(const test_image& image, int x, int y, int w, int h)
+{
+    std::vector<rgb> result;
+    for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i) {
+            rgb p = image.get(i, j);
+            result.push_back({255 - p[0], 255 - p[1], 255 - p[2]});
+        }
+    return result;
+}
+
+TEST_F(image_text, empty_text_draws_nothing)
+{
+    test_image image(40, 30, red_fill);
+    start_on(image);
+    EXPECT_EQ(text_width(u""), 0);
+    EXPECT_EQ(draw_text(7, 3, u"", 0, 0xFFFFFF), 7);
+    EXPECT_EQ(draw_text(7, 3, text(1, u'\0'), 0, 0xFFFFFF), 7);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(image.get(x, y), red);
+}
+
+TEST_F(image_text, black_on_white_fills_exactly_the_text_box)
+{
+    test_image image(400, 60, red_fill);
+    start_on(image);
+    drawing_mode(outlined);
+    int w = text_width(sample), h = height_of(sample);
+    ASSERT_GT(w, 50);
+    ASSERT_GT(h, 5);
+    EXPECT_EQ(draw_text(10, 5, sample, 0, 0xFFFFFF), 10 + w);
+    int darkest = 255, lightest = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 400; ++x) {
+            rgb p = image.get(x, y);
+            if (x < 10 || x >= 10 + w || y < 5 || y >= 5 + h) {
+                ASSERT_EQ(p, red) << "outside the box at " << x << "," << y;
+                continue;
+            }
+            ASSERT_EQ(p[0], p[1]) << x << "," << y;
+            ASSERT_EQ(p[1], p[2]) << x << "," << y;
+            darkest = std::min(darkest, p[0]);
+            lightest = std::max(lightest, p[0]);
+        }
+    EXPECT_EQ(lightest, 255);
+    EXPECT_LT(darkest, 40) << "glyph stems are black";
+}
+
+TEST_F(image_text, colours_blend_by_coverage)
+{
+    test_image reference(300, 40, red_fill);
+    image_output_record* o = start_on(reference);
+    int w = text_width(sample), h = height_of(sample);
+    draw_text(0, 0, sample, 0, 0xFFFFFF);
+    std::vector<rgb> coverage = coverage_of(reference, 0, 0, w, h);
+    drawing_stop();
+
+    // Other colours: front (200, 100, 50), back (10, 20, 30), per channel
+    // (front * c + back * (255 - c)) / 255.
+    test_image coloured(300, 40, red_fill);
+    o = start_on(coloured);
+    EXPECT_EQ(draw_text(0, 0, sample, 0x3264C8, 0x1E140A), w);
+    const rgb front = {200, 100, 50}, back = {10, 20, 30};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int cover = coverage[std::size_t(y * w + x)][std::size_t(c)];
+                ASSERT_EQ(coloured.get(x, y)[std::size_t(c)], (front[c] * cover + back[c] * (255 - cover)) / 255)
+                    << x << "," << y;
+            }
+    drawing_stop();
+
+    // Transparent: the pixel takes the place of the back colour, so where
+    // there is no glyph it keeps its colour.
+    test_image kept(300, 40, 0x28A0DCFF);
+    o = start_on(kept);
+    drawing_mode(outlined | transparent);
+    draw_text(0, 0, sample, 0, 0xFFFFFF);
+    const rgb under = {0x28, 0xA0, 0xDC};
+    int untouched = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const rgb& cover = coverage[std::size_t(y * w + x)];
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(kept.get(x, y)[std::size_t(c)], under[c] * (255 - cover[std::size_t(c)]) / 255)
+                    << x << "," << y;
+            untouched += kept.get(x, y) == under;
+        }
+    EXPECT_GT(untouched, w * h / 2);
+    EXPECT_EQ(o->mode, outlined | transparent);
+}
+
+TEST_F(image_text, xor_text_drawn_twice_leaves_the_image_as_it_was)
+{
+    test_image image(300, 40, 0x28A0DCFF);
+    start_on(image);
+    drawing_mode(xor_pixels);
+    int w = text_width(sample);
+    draw_text(3, 2, sample, 0xFFFFFF, 0x0F0F0F);
+    int changed = 0;
+    for (int x = 0; x < 300; ++x)
+        changed += image.get(x, 10) != rgb{0x28, 0xA0, 0xDC};
+    EXPECT_GT(changed, w / 2) << "the background is xored too";
+    draw_text(3, 2, sample, 0xFFFFFF, 0x0F0F0F);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 300; ++x)
+            ASSERT_EQ(image.get(x, y), (rgb{0x28, 0xA0, 0xDC})) << x << "," << y;
+}
+
+TEST_F(image_text, text_is_cut_at_every_border)
+{
+    test_image reference(300, 40, red_fill);
+    start_on(reference);
+    int w = text_width(sample), h = height_of(sample);
+    draw_text(0, 0, sample, 0, 0xFFFFFF);
+    drawing_stop();
+
+    test_image left(300, 40, red_fill);
+    start_on(left);
+    EXPECT_EQ(draw_text(-5, 0, sample, 0, 0xFFFFFF), w - 5);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 300; ++x) {
+            rgb expected = x <= w - 6 && y < h ? reference.get(x + 5, y) : red;
+            ASSERT_EQ(left.get(x, y), expected) << x << "," << y;
+        }
+    drawing_stop();
+
+    // Right and bottom: text starting near the corner keeps only what fits.
+    test_image corner(300, 40, red_fill);
+    start_on(corner);
+    EXPECT_EQ(draw_text(300 - 20, 40 - 6, sample, 0, 0xFFFFFF), 300 - 20 + w);
+    EXPECT_EQ(draw_text(-2, -3, sample, 0, 0xFFFFFF), w - 2);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 300; ++x) {
+            rgb expected = red;
+            if (x >= 280 && y >= 34)
+                expected = reference.get(x - 280, y - 34);
+            else if (x < w - 2 && y < h - 3)
+                expected = reference.get(x + 2, y + 3);
+            ASSERT_EQ(corner.get(x, y), expected) << x << "," << y;
+        }
+    EXPECT_EQ(draw_text(300, 0, sample, 0, 0xFFFFFF), 300 + w);
+    EXPECT_EQ(draw_text(-w, 0, sample, 0, 0xFFFFFF), 0);
+    EXPECT_EQ(draw_text(0, 40, sample, 0, 0xFFFFFF), w);
+}
+
+TEST_F(image_text, old_text_never_shows_through_a_layout)
+{
+    // A short first line leaves part of the layout's box without any run;
+    // what was drawn before must not appear there.
+    const text lines = u"i\nWWW";
+    test_image fresh(200, 100, red_fill);
+    start_on(fresh);
+    int w = text_width(lines), h = height_of(lines);
+    draw_text(0, 0, lines, 0, 0xFFFFFF);
+    drawing_stop();
+
+    test_image reused(200, 100, red_fill);
+    start_on(reused);
+    draw_text(0, 60, u"WWWWWWWWWWWW", 0, 0xFFFFFF);
+    draw_text(0, 0, lines, 0, 0xFFFFFF);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(reused.get(x, y), fresh.get(x, y)) << x << "," << y;
+}
+
+TEST_F(image_text, text_taller_than_the_pixmap_is_cut)
+{
+    const text lines = u"1\n2\n3\n4\n5\n6";
+    test_image image(100, 200, red_fill);
+    image_output_record* o = start_on(image);
+    ASSERT_GT(height_of(lines), o->pixmap_height);
+    int w = text_width(lines);
+    EXPECT_EQ(draw_text(0, 0, lines, 0, 0xFFFFFF), w);
+    for (int x = 0; x < w; ++x) {
+        EXPECT_NE(image.get(x, o->pixmap_height - 1), red) << x;
+        EXPECT_EQ(image.get(x, o->pixmap_height), red) << x;
+    }
+}
+
+// A description whose "Hg" is exactly the given height, in a layout like the
+// output's.
+PangoFontDescription* font_with_hg_height(int pixels)
+{
+    PangoContext* context = gdk_pango_context_get();
+    PangoLayout* layout = pango_layout_new(context);
+    pango_layout_set_text(layout, "Hg", 2);
+    PangoFontDescription* description = pango_font_description_from_string("Sans");
+    bool found = false;
+    for (int size = 20 * PANGO_SCALE; size < 80 * PANGO_SCALE && !found; size += PANGO_SCALE / 8) {
+        pango_font_description_set_absolute_size(description, size);
+        pango_layout_set_font_description(layout, description);
+        int w = 0, h = 0;
+        pango_layout_get_size(layout, &w, &h);
+        found = h / PANGO_SCALE == pixels;
+    }
+    g_object_unref(layout);
+    g_object_unref(context);
+    if (!found) {
+        pango_font_description_free(description);
+        return nullptr;
+    }
+    return description;
+}
+
+TEST_F(image_text, pixmap_grows_with_the_font_and_never_shrinks)
+{
+    PangoFontDescription* tall = font_with_hg_height(60);
+    ASSERT_NE(tall, nullptr);
+    ASSERT_NE(font_load(0, u"", 12), 0);
+    test_image image(120, 100, red_fill);
+    image_output_record* o = start_on(image);
+    EXPECT_EQ(o->pixmap_height, 50) << "small fonts get the least height";
+    GdkPixmap* first = o->text_pixmap;
+
+    drawing_font(font_handle(0));
+    EXPECT_EQ(o->text_pixmap, first) << "a font that fits keeps the pixmap";
+    drawing_font(tall);
+    EXPECT_EQ(height_of(u"Hg"), 60);
+    EXPECT_EQ(o->pixmap_height, 80);
+    int pixmap_height = 0;
+    gdk_drawable_get_size(o->text_pixmap, nullptr, &pixmap_height);
+    EXPECT_EQ(pixmap_height, 80);
+
+    drawing_font(font_handle(0));
+    EXPECT_EQ(o->pixmap_height, 80);
+    EXPECT_LT(height_of(u"Hg"), 30);
+    pango_font_description_free(tall);
+}
+
+TEST_F(image_text, fonts_change_the_measure_until_the_default_comes_back)
+{
+    ASSERT_NE(font_load(0, u"", 12), 0);
+    ASSERT_NE(font_load(1, u"", 24), 0);
+    ASSERT_NE(font_load(2, u"", 12, font_flag::bold), 0);
+    test_image image(10, 10, red_fill);
+    start_on(image);
+    int initial = text_width(sample);
+    drawing_font(font_handle(0));
+    int small = text_width(sample);
+    drawing_font(font_handle(1));
+    int large = text_width(sample);
+    EXPECT_GT(large, small * 3 / 2);
+    drawing_font(font_handle(2));
+    EXPECT_GT(text_width(sample), small) << "bold runs wider";
+    drawing_font(output_default_font);
+    EXPECT_EQ(text_width(sample), initial);
+    drawing_font(font_handle(9));  // absent: the context's font
+    EXPECT_GT(text_width(sample), 0);
+}
+
+}  // namespace
