@@ -1,0 +1,296 @@
+// The printer output: drawing calls become page calls on the open page of
+// the print job. Drawing space has y downward from the top of the page; the
+// page has y upward from the bottom, so every y becomes H - y.
+#include "print/printer_output.h"
+
+#include <cstdlib>
+
+#include "print/print_job.h"
+
+namespace {
+
+constexpr std::int32_t mode_transparent = 0x01;
+constexpr std::int32_t mode_outlined = 0x04;
+
+printer_output_record* as_printer(drawing_output* output)
+{
+    return reinterpret_cast<printer_output_record*>(output);
+}
+
+double page_y(printer_output_record* p, int y)
+{
+    return double(p->base.height) - y;
+}
+
+void paint_path(printer_output_record* p)
+{
+    if (p->mode & mode_outlined)
+        page_stroke(p->context);
+    else
+        page_fill(p->context);
+}
+
+void set_rgb(printer_output_record* p, colour c)
+{
+    page_set_rgb(p->context, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
+}
+
+void rectangle_path(printer_output_record* p, int x, int y, int w, int h)
+{
+    const double top = page_y(p, y);
+    page_move_to(p->context, x, top);
+    page_line_to(p->context, x + w, top);
+    page_line_to(p->context, x + w, top - h);
+    page_line_to(p->context, x, top - h);
+    page_line_to(p->context, x, top);
+}
+
+void set_back_colour(drawing_output*, colour)
+{
+    // draw_text reads back_colour itself.
+}
+
+void box(drawing_output* output, int x, int y, int w, int h)
+{
+    printer_output_record* p = as_printer(output);
+    if (w < 0) {
+        x += w;
+        w = -w;
+    }
+    if (h < 0) {
+        y += h;
+        h = -h;
+    }
+    rectangle_path(p, x, y, w, h);
+    paint_path(p);
+}
+
+void circle(drawing_output* output, int x, int y, int radius)
+{
+    printer_output_record* p = as_printer(output);
+    page_arc_to(p->context, x, page_y(p, y), radius, 1.0, 360.0, 0);
+    paint_path(p);
+}
+
+void set_font(drawing_output* output, const PangoFontDescription* font)
+{
+    printer_output_record* p = as_printer(output);
+    if (p->layout)
+        pango_layout_set_font_description(p->layout, font == output_default_font ? p->default_font : font);
+}
+
+void set_mode(drawing_output* output, std::int32_t mode)
+{
+    as_printer(output)->mode = mode;
+}
+
+void draw_image(drawing_output* output, GdkPixbuf* pixbuf, int x, int y)
+{
+    if (!pixbuf)
+        return;
+    printer_output_record* p = as_printer(output);
+    const int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
+    page_save(p->context);
+    page_translate(p->context, x, page_y(p, y) - h);
+    page_scale(p->context, w, h);
+    if (gdk_pixbuf_get_has_alpha(pixbuf))
+        page_rgba_image(p->context, gdk_pixbuf_get_pixels(pixbuf), w, h, gdk_pixbuf_get_rowstride(pixbuf));
+    else
+        page_rgb_image(p->context, gdk_pixbuf_get_pixels(pixbuf), w, h, gdk_pixbuf_get_rowstride(pixbuf));
+    page_restore(p->context);
+}
+
+void draw_image_sized(drawing_output* output, GdkPixbuf* pixbuf, int x, int y, int w, int h)
+{
+    if (!pixbuf)
+        return;
+    if (w == gdk_pixbuf_get_width(pixbuf) && h == gdk_pixbuf_get_height(pixbuf)) {
+        draw_image(output, pixbuf, x, y);
+        return;
+    }
+    GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, w, h, GDK_INTERP_BILINEAR);
+    if (!scaled)
+        return;
+    draw_image(output, scaled, x, y);
+    g_object_unref(scaled);
+}
+
+// Layout size in points, truncated toward zero.
+void layout_size(PangoLayout* layout, int* w, int* h)
+{
+    int pw = 0, ph = 0;
+    pango_layout_get_size(layout, &pw, &ph);
+    *w = pw / 1024;
+    *h = ph / 1024;
+}
+
+int draw_text(drawing_output* output, int x, int y, const text& t)
+{
+    printer_output_record* p = as_printer(output);
+    if (t.empty() || !p->layout)
+        return x;
+    std::string utf8 = text_to_utf8(t);
+    pango_layout_set_text(p->layout, utf8.c_str(), int(utf8.size()));
+    int w = 0, h = 0;
+    layout_size(p->layout, &w, &h);
+    if (!(p->mode & mode_transparent)) {
+        // The background is always filled, whatever the outlined bit says.
+        set_rgb(p, p->base.back_colour);
+        rectangle_path(p, x, y, w, h);
+        page_fill(p->context);
+        set_rgb(p, p->base.front_colour);
+    }
+    page_move_to(p->context, x, page_y(p, y));
+    page_layout(p->context, p->layout);
+    return x + w;
+}
+
+void draw_text_rotated(drawing_output* output, int x, int y, const text& t, double angle)
+{
+    printer_output_record* p = as_printer(output);
+    if (t.empty() || !p->layout)
+        return;
+    std::string utf8 = text_to_utf8(t);
+    pango_layout_set_text(p->layout, utf8.c_str(), int(utf8.size()));
+    page_save(p->context);
+    page_translate(p->context, x, page_y(p, y));
+    page_rotate(p->context, angle);
+    page_move_to(p->context, 0, 0);
+    page_layout(p->context, p->layout);
+    page_restore(p->context);
+}
+
+void fill_area(drawing_output*, int, int, colour) {}
+
+void set_front_colour(drawing_output* output, colour c)
+{
+    set_rgb(as_printer(output), c);
+}
+
+std::intptr_t grab_image(drawing_output*, std::int32_t, int, int, int, int)
+{
+    return 0;
+}
+
+void line(drawing_output* output, int x1, int y1, int x2, int y2)
+{
+    printer_output_record* p = as_printer(output);
+    page_move_to(p->context, x1, page_y(p, y1));
+    page_line_to(p->context, x2, page_y(p, y2));
+    page_stroke(p->context);
+}
+
+void plot(drawing_output* output, int x, int y)
+{
+    line(output, x, y, x + 1, y);
+}
+
+void plot_colour(drawing_output* output, int x, int y, colour c)
+{
+    if (c != output->front_colour) {
+        output->front_colour = c;
+        set_front_colour(output, c);
+    }
+    plot(output, x, y);
+}
+
+colour point(drawing_output*, int, int)
+{
+    return 0;
+}
+
+std::intptr_t start(drawing_output* output)
+{
+    printer_output_record* p = as_printer(output);
+    if (!p->context)
+        return 0;
+    p->layout = page_create_layout(p->context);
+    const PangoFontDescription* initial = p->layout ? pango_layout_get_font_description(p->layout) : nullptr;
+    p->default_font = initial ? pango_font_description_copy(initial) : nullptr;
+    p->mode = 0;
+    return 1;
+}
+
+void stop(drawing_output* output)
+{
+    printer_output_record* p = as_printer(output);
+    if (p->layout)
+        g_object_unref(p->layout);
+    p->layout = nullptr;
+    if (p->default_font)
+        pango_font_description_free(p->default_font);
+    p->default_font = nullptr;
+}
+
+int text_extent(drawing_output* output, const text& t, bool width)
+{
+    printer_output_record* p = as_printer(output);
+    if (t.empty() || !p->layout)
+        return 0;
+    std::string utf8 = text_to_utf8(t);
+    pango_layout_set_text(p->layout, utf8.c_str(), int(utf8.size()));
+    int w = 0, h = 0;
+    layout_size(p->layout, &w, &h);
+    return width ? w : h;
+}
+
+int text_height(drawing_output* output, const text& t)
+{
+    return text_extent(output, t, false);
+}
+
+int text_width(drawing_output* output, const text& t)
+{
+    return text_extent(output, t, true);
+}
+
+constexpr output_operations printer_operations = {
+    .set_back_colour = set_back_colour,    // 1 nothing: draw_text reads back_colour
+    .box = box,                            // 2 filled or stroked rectangle
+    .rounded_box = nullptr,                // 3 not drawn on paper here
+    .circle = circle,                      // 4 arc from 1 to 360 degrees
+    .set_font = set_font,                  // 5 the layout's font
+    .buffer = nullptr,                     // 6 paper has no pixels
+    .buffer_pitch = nullptr,               // 7
+    .buffer_format = nullptr,              // 8
+    .set_mode = set_mode,                  // 9 only transparent and outlined matter
+    .draw_image = draw_image,              // 10 one pixel per point
+    .draw_image_sized = draw_image_sized,  // 11 scaled first when sizes differ
+    .draw_image_faded = nullptr,           // 12 unused
+    .draw_text = draw_text,                // 13 layout on its background
+    .draw_text_rotated = draw_text_rotated,  // 14 no background
+    .ellipse = nullptr,                    // 15 unused
+    .fill_area = fill_area,                // 16 nothing on paper
+    .set_front_colour = set_front_colour,  // 17 channels as fractions of 255
+    .grab_image = grab_image,              // 18 nothing to grab: 0
+    .line = line,                          // 19 stroked
+    .plot = plot,                          // 20 a one-point stroke
+    .plot_colour = plot_colour,            // 21 plot in a given colour
+    .point = point,                        // 22 nothing to read: 0
+    .start = start,                        // 23 needs the job's context
+    .stop = stop,                          // 24 drops the layout
+    .text_height = text_height,            // 25 logical height in points
+    .text_width = text_width,              // 26 logical width in points
+    .release = nullptr,                    // 27 empty
+};
+
+}  // namespace
+
+drawing_output* printer_output()
+{
+    page_context* context = printer_context();
+    if (!context)
+        return nullptr;
+    auto* p = static_cast<printer_output_record*>(std::calloc(1, sizeof(printer_output_record)));
+    if (!p)
+        return nullptr;
+    drawing_make_current(&p->base);
+    p->base.ops = printer_operations;
+    p->base.front_colour = 0xFFFFFFFF;
+    p->base.back_colour = 0xFFFFFFFF;
+    p->context = context;
+    p->base.width = printer_page_width();
+    p->base.height = printer_page_height();
+    p->base.depth = 24;
+    return &p->base;
+}
