@@ -205,10 +205,22 @@ void colour_pixel(image_output_record* o, std::uint8_t* p, int x, int y)
     o->base_pixel(o, p, x, y);
 }
 
+// With the built-in gradient every pixel gets the same colour, so a shape
+// can work it out once and draw all its spans with the base routine.
+bool uniform_colour(const image_output_record* o)
+{
+    return !o->custom_on && image_output_gradient_is_uniform(o);
+}
+
+void take_gradient_colour(image_output_record* o, int x, int y)
+{
+    set_parts(o->front, image_output_gradient_colour(o, x, y), (o->mode & (alpha_blend | alpha_clip)) != 0);
+}
+
 void colour_span(image_output_record* o, int x, int y, int count, bool vertical)
 {
-    if (!o->custom_on && image_output_gradient_is_uniform(o)) {
-        set_parts(o->front, image_output_gradient_colour(o, x, y), (o->mode & (alpha_blend | alpha_clip)) != 0);
+    if (uniform_colour(o)) {
+        take_gradient_colour(o, x, y);
         o->base_span(o, x, y, count, vertical);
         return;
     }
@@ -316,8 +328,13 @@ void box(drawing_output* output, int x_in, int y_in, int w_in, int h_in)
         h = std::min(h, height - y);
         if (w <= 0 || h <= 0)
             return;
+        span_routine span = o->fill_span;
+        if (span == colour_span && uniform_colour(o)) {
+            take_gradient_colour(o, int(x), int(y));
+            span = o->base_span;
+        }
         for (std::int64_t row = y; row < y + h; ++row)
-            o->fill_span(o, int(x), int(row), int(w), false);
+            span(o, int(x), int(row), int(w), false);
         return;
     }
     auto across = [&](std::int64_t row) {

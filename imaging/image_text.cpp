@@ -29,24 +29,63 @@ bool empty_text(const text& t)
 void layout_size(image_output_record* o, const text& t, int* w, int* h)
 {
     std::string utf8 = text_to_utf8(t);
-    pango_layout_set_text(o->layout, utf8.data(), int(utf8.size()));
+    // Measuring and then drawing the same text lays it out only once.
+    const char* current = pango_layout_get_text(o->layout);
+    if (!current || utf8 != current)
+        pango_layout_set_text(o->layout, utf8.data(), int(utf8.size()));
     int pango_w = 0, pango_h = 0;
     pango_layout_get_size(o->layout, &pango_w, &pango_h);
     *w = pango_w / pango_unit;
     *h = pango_h / pango_unit;
 }
 
+// A fresh pixmap costs the X server far more than drawing a line of text
+// into it, and every diagram opens a session on an image of the same width.
+// So the last pixmap given up is kept, with its GC and snapshot, and taken
+// again by the next session that needs exactly that size. Its old content
+// does not matter: the text box is cleared before each layout.
+struct text_pixmap_spare {
+    GdkPixmap* pixmap;
+    GdkGC* gc;
+    GdkPixbuf* snapshot;
+    int width, height;
+};
+text_pixmap_spare spare;
+
+void unref_if_set(void* object)
+{
+    if (object)
+        g_object_unref(object);
+}
+
 void drop_pixmap(image_output_record* o)
 {
-    if (o->snapshot)
-        g_object_unref(o->snapshot);
-    if (o->text_gc)
-        g_object_unref(o->text_gc);
-    if (o->text_pixmap)
-        g_object_unref(o->text_pixmap);
+    if (o->text_pixmap) {
+        unref_if_set(spare.snapshot);
+        unref_if_set(spare.gc);
+        unref_if_set(spare.pixmap);
+        spare = {o->text_pixmap, o->text_gc, o->snapshot, o->base.width, o->pixmap_height};
+    } else {
+        unref_if_set(o->snapshot);
+        unref_if_set(o->text_gc);
+    }
     o->snapshot = nullptr;
     o->text_gc = nullptr;
     o->text_pixmap = nullptr;
+}
+
+bool take_spare(image_output_record* o, int width, int height)
+{
+    if (!spare.pixmap || spare.width != width || spare.height != height)
+        return false;
+    text_pixmap_spare taken = spare;
+    spare = {};
+    drop_pixmap(o);
+    o->text_pixmap = taken.pixmap;
+    o->text_gc = taken.gc;
+    o->snapshot = taken.snapshot;
+    o->pixmap_height = height;
+    return true;
 }
 
 // The X server refuses pixmaps it cannot hold with an error that would end
@@ -87,62 +126,81 @@ struct coverage_area {
     int x, y, columns, rows;
 };
 
-void blend_coverage(image_output_record* o, const coverage_area& area)
+// Runs blend(x, y, coverage, pixel) over the area; one loop per rule, so
+// the rule is not tested again for every pixel.
+template <class Blend>
+void each_covered_pixel(image_output_record* o, const coverage_area& area, Blend blend)
 {
-    const bool paint_back = !(o->mode & transparent);
     const int bpp = o->bytes_per_pixel;
-    const rgb front = colour_bytes(o->base.front_colour);
-    const rgb back_bytes = colour_bytes(o->base.back_colour);
-    // In the alpha modes the parts are premultiplied; text there uses the
-    // plain colour, as in the ordinary modes.
-    const rgb back = o->premultiplied ? back_bytes : rgb{o->back.red, o->back.green, o->back.blue};
-    const bool per_pixel_front = o->gradient_on && !image_output_gradient_is_uniform(o);
-    const rgb gradient_front =
-        o->gradient_on ? colour_bytes(image_output_gradient_colour(o, area.x, area.y)) : front;
-
     for (int j = 0; j < area.rows; ++j) {
         const std::uint8_t* s = area.pixels + std::ptrdiff_t(j) * area.pitch;
         std::uint8_t* d = o->pixels + std::ptrdiff_t(area.y + j) * o->pitch + std::ptrdiff_t(area.x) * bpp;
-        for (int i = 0; i < area.columns; ++i, s += area.channels, d += bpp) {
-            const std::uint32_t c_red = s[0], c_green = s[1], c_blue = s[2];
-            if (o->custom_on) {
-                double share = double(c_red + c_green + c_blue) / 765.0;
-                colour alpha = colour(share * double(o->base.front_colour >> 24));
-                colour c = (o->base.front_colour & 0xFFFFFF) | alpha << 24;
-                colour pixel = colour(d[0]) | colour(d[1]) << 8 | colour(d[2]) << 16 |
-                               colour(bpp == 4 ? d[3] : 255) << 24;
-                colour result = o->custom_callback(area.x + i, area.y + j, c, pixel);
-                d[0] = std::uint8_t(result);
-                d[1] = std::uint8_t(result >> 8);
-                d[2] = std::uint8_t(result >> 16);
-                if (bpp == 4)
-                    d[3] = std::uint8_t(result >> 24);
-            } else if (o->mode & xor_pixels) {
-                // Coverage above one half counts as glyph.
-                if (2 * (c_red + c_green + c_blue) > 765) {
-                    d[0] ^= std::uint8_t(front.red);
-                    d[1] ^= std::uint8_t(front.green);
-                    d[2] ^= std::uint8_t(front.blue);
-                } else if (paint_back) {
-                    d[0] ^= std::uint8_t(back_bytes.red);
-                    d[1] ^= std::uint8_t(back_bytes.green);
-                    d[2] ^= std::uint8_t(back_bytes.blue);
-                }
-            } else {
-                rgb f = per_pixel_front
-                            ? colour_bytes(image_output_gradient_colour(o, area.x + i, area.y + j))
-                            : gradient_front;
-                if (paint_back) {
-                    d[0] = mix(f.red, back.red, c_red);
-                    d[1] = mix(f.green, back.green, c_green);
-                    d[2] = mix(f.blue, back.blue, c_blue);
-                } else {
-                    d[0] = mix(f.red, d[0], c_red);
-                    d[1] = mix(f.green, d[1], c_green);
-                    d[2] = mix(f.blue, d[2], c_blue);
-                }
-            }
-        }
+        for (int i = 0; i < area.columns; ++i, s += area.channels, d += bpp)
+            blend(area.x + i, area.y + j, s, d);
+    }
+}
+
+void blend_coverage(image_output_record* o, const coverage_area& area)
+{
+    const bool paint_back = !(o->mode & transparent);
+    const rgb front = colour_bytes(o->base.front_colour);
+    const rgb back_bytes = colour_bytes(o->base.back_colour);
+
+    if (o->custom_on) {
+        const colour front_alpha = o->base.front_colour >> 24;
+        const bool four = o->bytes_per_pixel == 4;
+        each_covered_pixel(o, area, [&](int x, int y, const std::uint8_t* s, std::uint8_t* d) {
+            double share = double(s[0] + s[1] + s[2]) / 765.0;
+            colour c = (o->base.front_colour & 0xFFFFFF) | colour(share * double(front_alpha)) << 24;
+            colour pixel =
+                colour(d[0]) | colour(d[1]) << 8 | colour(d[2]) << 16 | colour(four ? d[3] : 255) << 24;
+            colour result = o->custom_callback(x, y, c, pixel);
+            d[0] = std::uint8_t(result);
+            d[1] = std::uint8_t(result >> 8);
+            d[2] = std::uint8_t(result >> 16);
+            if (four)
+                d[3] = std::uint8_t(result >> 24);
+        });
+        return;
+    }
+    if (o->mode & xor_pixels) {
+        // Coverage above one half counts as glyph.
+        each_covered_pixel(o, area, [&](int, int, const std::uint8_t* s, std::uint8_t* d) {
+            const rgb* with = 2 * (s[0] + s[1] + s[2]) > 765 ? &front : paint_back ? &back_bytes : nullptr;
+            if (!with)
+                return;
+            d[0] ^= std::uint8_t(with->red);
+            d[1] ^= std::uint8_t(with->green);
+            d[2] ^= std::uint8_t(with->blue);
+        });
+        return;
+    }
+
+    // In the alpha modes the parts are premultiplied; text there uses the
+    // plain colour, as in the ordinary modes.
+    const rgb back = o->premultiplied ? back_bytes : rgb{o->back.red, o->back.green, o->back.blue};
+    if (o->gradient_on && !image_output_gradient_is_uniform(o)) {
+        each_covered_pixel(o, area, [&](int x, int y, const std::uint8_t* s, std::uint8_t* d) {
+            rgb f = colour_bytes(image_output_gradient_colour(o, x, y));
+            d[0] = mix(f.red, paint_back ? back.red : d[0], s[0]);
+            d[1] = mix(f.green, paint_back ? back.green : d[1], s[1]);
+            d[2] = mix(f.blue, paint_back ? back.blue : d[2], s[2]);
+        });
+        return;
+    }
+    const rgb f = o->gradient_on ? colour_bytes(image_output_gradient_colour(o, area.x, area.y)) : front;
+    if (paint_back) {
+        each_covered_pixel(o, area, [f, back](int, int, const std::uint8_t* s, std::uint8_t* d) {
+            d[0] = mix(f.red, back.red, s[0]);
+            d[1] = mix(f.green, back.green, s[1]);
+            d[2] = mix(f.blue, back.blue, s[2]);
+        });
+    } else {
+        each_covered_pixel(o, area, [f](int, int, const std::uint8_t* s, std::uint8_t* d) {
+            d[0] = mix(f.red, d[0], s[0]);
+            d[1] = mix(f.green, d[1], s[1]);
+            d[2] = mix(f.blue, d[2], s[2]);
+        });
     }
 }
 
@@ -190,6 +248,8 @@ void image_output_set_font(drawing_output* output, const PangoFontDescription* f
     const int needed = std::max(h + pixmap_head_room, pixmap_least_height);
     // The pixmap only grows: one pixmap serves every smaller font after it.
     if (o->pixmap_height >= needed)
+        return;
+    if (take_spare(o, o->base.width, needed))
         return;
     GdkPixmap* pixmap = new_text_pixmap(o->base.width, needed);
     if (!pixmap)

@@ -46,6 +46,8 @@ std::int32_t page_dimension(bool width)
 
 void printer_init()
 {
+    // Nothing is held at start-up; a second call (tests make them) drops any job.
+    release_job();
     state = print_state{};
 }
 

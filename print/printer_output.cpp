@@ -65,6 +65,53 @@ void box(drawing_output* output, int x, int y, int w, int h)
     paint_path(p);
 }
 
+// A quarter arc as one cubic curve from (a, b) to (a + dx, b + dy), leaving
+// horizontally or vertically.
+constexpr double arc_k = 0.55228475;
+constexpr double arc_k_rest = 0.44771525;
+
+void corner(page_context* c, double a, double b, double dx, double dy, bool horizontal_start)
+{
+    if (horizontal_start)
+        page_curve_to(c, a + arc_k * dx, b, a + dx, b + arc_k_rest * dy, a + dx, b + dy);
+    else
+        page_curve_to(c, a, b + arc_k * dy, a + arc_k_rest * dx, b + dy, a + dx, b + dy);
+}
+
+// The outline spans w + 1 by h + 1 points, one more than a plain box.
+void rounded_box(drawing_output* output, int x, int y, int w, int h, int rx, int ry)
+{
+    printer_output_record* p = as_printer(output);
+    if (w < 0) {
+        x += w;
+        w = -w;
+    }
+    if (h < 0) {
+        y += h;
+        h = -h;
+    }
+    const double sw = w - 2.0 * rx + 1, sh = h - 2.0 * ry + 1;
+    page_context* c = p->context;
+    double px = x + rx, py = page_y(p, y);
+    page_move_to(c, px, py);
+    px += sw;
+    page_line_to(c, px, py);
+    corner(c, px, py, rx, -ry, true);
+    px += rx;
+    py -= ry + sh;
+    page_line_to(c, px, py);
+    corner(c, px, py, -rx, -ry, false);
+    px -= rx + sw;
+    py -= ry;
+    page_line_to(c, px, py);
+    corner(c, px, py, -rx, ry, true);
+    px -= rx;
+    py += ry + sh;
+    page_line_to(c, px, py);
+    corner(c, px, py, rx, ry, false);
+    paint_path(p);
+}
+
 void circle(drawing_output* output, int x, int y, int radius)
 {
     printer_output_record* p = as_printer(output);
@@ -108,11 +155,39 @@ void draw_image_sized(drawing_output* output, GdkPixbuf* pixbuf, int x, int y, i
         draw_image(output, pixbuf, x, y);
         return;
     }
+    // GdkPixbuf complains aloud about empty sizes; there is nothing to draw anyway.
+    if (w <= 0 || h <= 0)
+        return;
     GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, w, h, GDK_INTERP_BILINEAR);
     if (!scaled)
         return;
     draw_image(output, scaled, x, y);
     g_object_unref(scaled);
+}
+
+// Opacity outside 0..255 is taken as the nearer end, so alpha never wraps.
+void draw_image_faded(drawing_output* output, GdkPixbuf* pixbuf, int x, int y, int opacity)
+{
+    if (!pixbuf || opacity <= 0)
+        return;
+    if (opacity >= 255) {
+        draw_image(output, pixbuf, x, y);
+        return;
+    }
+    const bool had_alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    GdkPixbuf* faded = gdk_pixbuf_add_alpha(pixbuf, FALSE, 0, 0, 0);
+    if (!faded)
+        return;
+    const int w = gdk_pixbuf_get_width(faded), h = gdk_pixbuf_get_height(faded);
+    const int stride = gdk_pixbuf_get_rowstride(faded);
+    guchar* pixels = gdk_pixbuf_get_pixels(faded);
+    for (int row = 0; row < h; ++row) {
+        guchar* alpha = pixels + std::size_t(row) * std::size_t(stride) + 3;
+        for (int col = 0; col < w; ++col, alpha += 4)
+            *alpha = guchar(had_alpha ? *alpha * opacity / 255 : opacity);
+    }
+    draw_image(output, faded, x, y);
+    g_object_unref(faded);
 }
 
 // Layout size in points, truncated toward zero.
@@ -158,6 +233,25 @@ void draw_text_rotated(drawing_output* output, int x, int y, const text& t, doub
     page_move_to(p->context, 0, 0);
     page_layout(p->context, p->layout);
     page_restore(p->context);
+}
+
+// Eight 45-degree curves from the leftmost point, over the top and round.
+void ellipse(drawing_output* output, int x, int y, int rx, int ry)
+{
+    printer_output_record* p = as_printer(output);
+    constexpr double k1 = 0.26521648984, k2 = 0.519570402739, k3 = 0.7071067811865476, k4 = 0.894643159635;
+    const double cx = x, cy = page_y(p, y), a = rx, b = ry;
+    page_context* c = p->context;
+    page_move_to(c, cx - a, cy);
+    page_curve_to(c, cx - a, cy + k1 * b, cx - k4 * a, cy + k2 * b, cx - k3 * a, cy + k3 * b);
+    page_curve_to(c, cx - k2 * a, cy + k4 * b, cx - k1 * a, cy + b, cx, cy + b);
+    page_curve_to(c, cx + k1 * a, cy + b, cx + k2 * a, cy + k4 * b, cx + k3 * a, cy + k3 * b);
+    page_curve_to(c, cx + k4 * a, cy + k2 * b, cx + a, cy + k1 * b, cx + a, cy);
+    page_curve_to(c, cx + a, cy - k1 * b, cx + k4 * a, cy - k2 * b, cx + k3 * a, cy - k3 * b);
+    page_curve_to(c, cx + k2 * a, cy - k4 * b, cx + k1 * a, cy - b, cx, cy - b);
+    page_curve_to(c, cx - k1 * a, cy - b, cx - k2 * a, cy - k4 * b, cx - k3 * a, cy - k3 * b);
+    page_curve_to(c, cx - k4 * a, cy - k2 * b, cx - a, cy - k1 * b, cx - a, cy);
+    paint_path(p);
 }
 
 void fill_area(drawing_output*, int, int, colour) {}
@@ -247,7 +341,7 @@ int text_width(drawing_output* output, const text& t)
 constexpr output_operations printer_operations = {
     .set_back_colour = set_back_colour,    // 1 nothing: draw_text reads back_colour
     .box = box,                            // 2 filled or stroked rectangle
-    .rounded_box = nullptr,                // 3 not drawn on paper here
+    .rounded_box = rounded_box,            // 3 curved corners, one point larger
     .circle = circle,                      // 4 arc from 1 to 360 degrees
     .set_font = set_font,                  // 5 the layout's font
     .buffer = nullptr,                     // 6 paper has no pixels
@@ -256,10 +350,10 @@ constexpr output_operations printer_operations = {
     .set_mode = set_mode,                  // 9 only transparent and outlined matter
     .draw_image = draw_image,              // 10 one pixel per point
     .draw_image_sized = draw_image_sized,  // 11 scaled first when sizes differ
-    .draw_image_faded = nullptr,           // 12 unused
+    .draw_image_faded = draw_image_faded,  // 12 through an alpha copy
     .draw_text = draw_text,                // 13 layout on its background
     .draw_text_rotated = draw_text_rotated,  // 14 no background
-    .ellipse = nullptr,                    // 15 unused
+    .ellipse = ellipse,                    // 15 eight curves, filled or stroked
     .fill_area = fill_area,                // 16 nothing on paper
     .set_front_colour = set_front_colour,  // 17 channels as fractions of 255
     .grab_image = grab_image,              // 18 nothing to grab: 0
