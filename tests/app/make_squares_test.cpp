@@ -233,7 +233,7 @@ TEST(make_squares, white_pieces_are_outlined_and_filled_black_pieces_solid)
             }
         EXPECT_GT(ink, inside / 12) << "image " << white_light;
         EXPECT_LT(ink, inside / 2) << "image " << white_light;
-        EXPECT_GT(ink_share(set[black_light]), 2 * ink_share(set[white_light])) << "image " << black_light;
+        EXPECT_GT(ink_share(set[black_light]), 1.25 * ink_share(set[white_light])) << "image " << black_light;
 
         // Where the piece has paper on a light square, a dark square must not
         // show its hatching through: the body is white. Only the outside may
@@ -249,7 +249,7 @@ TEST(make_squares, white_pieces_are_outlined_and_filled_black_pieces_solid)
         EXPECT_EQ(hatched, 0) << "hatching shows inside image " << white_dark << " (" << looked << " looked at)";
 
         // A black piece covers most of its box in ink, on either square.
-        ink_box solid = find_ink(set[black_dark]);
+        ink_box solid = find_ink(set[black_light]);
         int covered = 0, area = 0;
         for (int y = solid.y1; y <= solid.y2; ++y)
             for (int x = solid.x1; x <= solid.x2; ++x) {
@@ -257,6 +257,12 @@ TEST(make_squares, white_pieces_are_outlined_and_filled_black_pieces_solid)
                 covered += is_ink(set[black_light].at(x, y));
             }
         EXPECT_GT(covered, area * 2 / 5) << "image " << black_light;
+        // On the dark square the same ink, not lost in the hatching.
+        int kept = 0;
+        for (int y = solid.y1; y <= solid.y2; ++y)
+            for (int x = solid.x1; x <= solid.x2; ++x)
+                kept += is_ink(set[black_light].at(x, y)) && is_ink(set[black_dark].at(x, y));
+        EXPECT_GT(kept, covered * 95 / 100) << "image " << black_dark;
     }
 }
 
@@ -278,8 +284,9 @@ TEST(make_squares, light_and_dark_variants_differ_only_in_the_background)
                     if (std::abs(a - b) < 60)
                         continue;
                     // A difference is fine only where the light variant shows
-                    // bare paper and the dark one shows the empty dark square.
-                    if (is_paper(a) && std::abs(b - dark.at(x, y)) < 60)
+                    // bare paper and the dark one its hatching, or the white
+                    // rim that keeps the hatching off the ink.
+                    if (is_paper(a) && b > dark.at(x, y) - 60)
                         ++background;
                     else
                         ++strays;
