@@ -5,6 +5,7 @@
 #include "imaging/image_output.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -332,6 +333,13 @@ void box(drawing_output* output, int x_in, int y_in, int w_in, int h_in)
         if (span == colour_span && uniform_colour(o)) {
             take_gradient_colour(o, int(x), int(y));
             span = o->base_span;
+        }
+        // Whole rows with no gap between them are one run: the background
+        // of a diagram then costs a single memset.
+        if (span != colour_span && x == 0 && w == width && std::int64_t(o->pitch) == width * o->bytes_per_pixel &&
+            w * h <= INT_MAX) {
+            span(o, 0, int(y), int(w * h), false);
+            return;
         }
         for (std::int64_t row = y; row < y + h; ++row)
             span(o, int(x), int(row), int(w), false);

@@ -196,6 +196,32 @@ TEST_F(image_drawing, long_rows_of_any_colour_fill_exactly)
     }
 }
 
+TEST_F(image_drawing, full_width_boxes_stop_at_their_last_row)
+{
+    // 4 pixels of 3 bytes: rows follow each other without padding.
+    test_image three(4, 5, false, 0x000000FF);
+    ASSERT_EQ(gdk_pixbuf_get_rowstride(three.pixbuf), 12);
+    output_on(three);
+    draw_box(0, 1, 4, 2, 0x563412);
+    drawing_mode(gradient);
+    draw_box(0, 4, 9, 1, 0);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 4; ++x) {
+            rgba expected = y == 1 || y == 2 ? rgb(0x12, 0x34, 0x56) : y == 4 ? rgb(255, 255, 255) : rgb(0, 0, 0);
+            EXPECT_EQ(three.get(x, y), expected) << x << "," << y;
+        }
+    drawing_stop();
+
+    // Alpha blend of (255, 0, 0) at alpha 255 over transparent rows 1-2 only.
+    test_image four(3, 4, true, 0);
+    output_on(four);
+    drawing_mode(alpha_blend);
+    draw_box(0, 1, 3, 2, 0xFF0000FF);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(four.get(x, y), y == 1 || y == 2 ? (rgba{255, 0, 0, 255}) : (rgba{0, 0, 0, 0})) << x << "," << y;
+}
+
 int front_colour_calls = 0;
 void (*forward_set_front_colour)(drawing_output*, colour) = nullptr;
 
@@ -215,27 +241,18 @@ TEST_F(image_drawing, same_colour_twice_is_passed_on_once)
 
     draw_box(0, 0, 1, 1, 0x0000FF);
     drawing_mode(gradient);
+    draw_box(3, 0, 1, 1, 0x0000FF);
     drawing_mode(0);
     draw_box(1, 0, 1, 1, 0x0000FF);
     EXPECT_EQ(front_colour_calls, 1);
-    // The mode change in between restored the colour the box is drawn in.
+    // The gradient box in between drew white, and the mode change gave the
+    // next box its colour back without the colour being passed again.
+    EXPECT_EQ(image.get(3, 0), rgb(255, 255, 255));
     EXPECT_EQ(image.get(1, 0), rgb(255, 0, 0));
 
     draw_box(2, 0, 1, 1, 0x00FF00);
     EXPECT_EQ(front_colour_calls, 2);
     EXPECT_EQ(o->base.front_colour, 0x00FF00u);
-}
-
-TEST_F(image_drawing, gradient_colour_does_not_stick_after_the_mode_changes)
-{
-    test_image image(2, 1, false, 0x808080FF);
-    output_on(image);
-    drawing_mode(gradient);
-    draw_box(0, 0, 1, 1, 0);
-    drawing_mode(0);
-    draw_box(1, 0, 1, 1, 0);  // same colour, not passed again
-    EXPECT_EQ(image.get(0, 0), rgb(255, 255, 255));
-    EXPECT_EQ(image.get(1, 0), rgb(0, 0, 0));
 }
 
 TEST_F(image_drawing, xor_routine)
@@ -320,22 +337,6 @@ TEST_F(image_drawing, direct_alpha_routine)
     plot_one(o, direct_alpha | alpha_blend, 0x40FF00C8);
     EXPECT_EQ(o->mode, 0);
     EXPECT_EQ(three.get(0, 0), rgb(200, 0, 255));
-}
-
-TEST_F(image_drawing, premultiplied_only_in_the_blend_modes)
-{
-    test_image image(1, 1, true, 0);
-    image_output_record* o = output_on(image);
-    o->base.front_colour = 0x80402010;
-    o->base.ops.set_mode(&o->base, alpha_blend);
-    EXPECT_TRUE(o->premultiplied);
-    EXPECT_EQ(o->front.red, 0x10u * 0x80);
-    EXPECT_EQ(o->front.inverse_alpha, 0x7Fu);
-    for (std::int32_t mode : {alpha_blend | xor_pixels, alpha_clip | gradient, alpha_blend | custom, 0}) {
-        o->base.ops.set_mode(&o->base, mode);
-        EXPECT_FALSE(o->premultiplied) << mode;
-        EXPECT_EQ(o->front.red, 0x10u) << mode;
-    }
 }
 
 double half_way(image_output_record*, int, int)

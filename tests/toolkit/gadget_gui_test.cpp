@@ -370,6 +370,18 @@ TEST_F(gadget_window, a_number_made_again_names_only_the_new_gadget)
     EXPECT_EQ(gadget_get_text(5), u"новая");
 }
 
+TEST_F(gadget_window, scroll_area_made_again_inside_itself_never_uses_the_destroyed_area)
+{
+    // The old area's inner area is the current list; making the number
+    // again destroys it, so the new one must not be put into it.
+    gadget_scroll_area(199, 10, 10, 200, 150, 400, 300);
+    created_object again = gadget_scroll_area(199, 10, 10, 200, 150, 400, 300);
+    if (again)
+        EXPECT_EQ(gtk_widget_get_parent(gadget_widget(199)), window_gadget_list(0));
+    else
+        EXPECT_EQ(gadget_widget(199), nullptr);
+}
+
 TEST_F(gadget_window, dynamic_number_returns_a_handle_that_names_the_gadget)
 {
     created_object handle = gadget_text_field(dynamic_number, 10, 10, 100, 25, u"d");

@@ -23,31 +23,6 @@ protected:
     }
 };
 
-TEST_F(gadget_slots, each_kind_has_its_number_and_only_its_own_slots)
-{
-    gadget_button(1, 0, 0, 50, 20, u"b");
-    gadget_text_field(2, 0, 30, 50, 20, u"");
-    gadget_image(3, 0, 60, 10, 10, nullptr);
-    gadget_scroll_area(4, 0, 80, 50, 50, 100, 100);
-    const gadget_operations* button = gadget_lookup(1)->ops;
-    const gadget_operations* field = gadget_lookup(2)->ops;
-    const gadget_operations* image = gadget_lookup(3)->ops;
-    const gadget_operations* scroll = gadget_lookup(4)->ops;
-    EXPECT_EQ(button->kind, 1);
-    EXPECT_EQ(field->kind, 2);
-    EXPECT_EQ(image->kind, 9);
-    EXPECT_EQ(scroll->kind, 16);
-    for (const gadget_operations* ops : {button, field, image, scroll}) {
-        EXPECT_EQ(ops->size, std::int32_t(sizeof(gadget_operations)));
-        EXPECT_EQ(ops->activate, nullptr);  // focus falls back to GTK+
-        EXPECT_EQ(ops->release_hook, nullptr);
-    }
-    EXPECT_EQ(image->get_text, nullptr);
-    EXPECT_EQ(field->get_state, nullptr);
-    EXPECT_NE(scroll->open_gadget_list, nullptr);
-    EXPECT_EQ(button->open_gadget_list, nullptr);
-}
-
 TEST_F(gadget_slots, fonts_are_copied_and_read_back)
 {
     gadget_button(1, 0, 0, 80, 25, u"шрифт");

