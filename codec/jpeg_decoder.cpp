@@ -179,8 +179,8 @@ int jpeg_probe(image_load_context* context)
     auto* sink = static_cast<jpeg_row_sink*>(decompressor->mem->alloc_small(
         reinterpret_cast<j_common_ptr>(decompressor), JPOOL_IMAGE, sizeof(jpeg_row_sink)));
     jpeg_calc_output_dimensions(decompressor);
-    // The row copy takes three bytes per pixel from a row of output_components
-    // bytes per pixel, so any other layout would read past the sample row.
+    // Rows reach the caller as three bytes a pixel, written in place or
+    // converted from four; any other layout would not fit the rows.
     int components = decompressor->output_components;
     bool layout_known = (kind == row_kind::rgb && components == 3) || (kind != row_kind::rgb && components == 4);
     if (!layout_known || decompressor->output_width > JDIMENSION(image_size_limit) ||
