@@ -173,6 +173,9 @@ void paint_image(page_context* c, const std::uint8_t* pixels, int width, int hei
     cairo_translate(cr, 0, 1);
     cairo_scale(cr, 1.0 / width, -1.0 / height);
     cairo_set_source_surface(cr, surface, 0, 0);
+    // Each sample fills its own square, as printers draw images unless told
+    // to smooth them; smoothing would blur a diagram's lines.
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_paint(cr);
     cairo_restore(cr);
     cairo_surface_destroy(surface);
@@ -324,6 +327,9 @@ bool page_job_print(page_job* job, std::string* failure)
     }
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
+    // The job sends its spool file as it stands, so the surface must have
+    // written everything to it first.
+    cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_status(surface);
     if (status != CAIRO_STATUS_SUCCESS) {
