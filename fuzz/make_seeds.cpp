@@ -38,19 +38,19 @@ bool write_bmp_seeds(const std::string& folder)
     bool ok = true;
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         for (auto [width, height] : {std::pair{1, 1}, std::pair{5, 3}, std::pair{8, 2}}) {
-            layout spec;
-            spec.width = width;
-            spec.height = height;
-            spec.bits = std::uint16_t(bits);
+            layout shape;
+            shape.width = width;
+            shape.height = height;
+            shape.bits = std::uint16_t(bits);
             if (bits <= 8)
-                spec.palette = ramp_palette(1 << bits);
-            spec.pixels = rows(width, height, bits, [bits](int x, int y) {
+                shape.palette = ramp_palette(1 << bits);
+            shape.pixels = rows(width, height, bits, [bits](int x, int y) {
                 std::uint32_t v = pattern(x, y);
                 return bits <= 8 ? v % (1u << bits) : v * 0x010305u;
             });
             std::string name = "bmp" + std::to_string(bits) + "-" + std::to_string(width) + "x" +
                                std::to_string(height) + ".bmp";
-            ok = write_seed(folder, name, file(spec)) && ok;
+            ok = write_seed(folder, name, file(shape)) && ok;
         }
     }
     // RLE8 with every escape: runs, a literal group with its pad byte, a

@@ -38,30 +38,30 @@ struct layout {
 
 constexpr std::size_t headers_size = 54;
 
-inline bytes file(const layout& spec)
+inline bytes file(const layout& shape)
 {
-    bytes out(headers_size + 4 * spec.palette.size(), 0);
+    bytes out(headers_size + 4 * shape.palette.size(), 0);
     out[0] = 'B';
     out[1] = 'M';
-    std::uint32_t offset = spec.pixel_offset < 0 ? std::uint32_t(out.size()) : std::uint32_t(spec.pixel_offset);
-    put32(out, 2, std::uint32_t(out.size() + spec.pixels.size()));
+    std::uint32_t offset = shape.pixel_offset < 0 ? std::uint32_t(out.size()) : std::uint32_t(shape.pixel_offset);
+    put32(out, 2, std::uint32_t(out.size() + shape.pixels.size()));
     put32(out, 10, offset);
     put32(out, 14, 40);
-    put32(out, 18, std::uint32_t(spec.width));
-    put32(out, 22, std::uint32_t(spec.height));
+    put32(out, 18, std::uint32_t(shape.width));
+    put32(out, 22, std::uint32_t(shape.height));
     put16(out, 26, 1);
-    put16(out, 28, spec.bits);
-    put32(out, 30, spec.compression);
-    put32(out, 34, std::uint32_t(spec.pixels.size()));
+    put16(out, 28, shape.bits);
+    put32(out, 30, shape.compression);
+    put32(out, 34, std::uint32_t(shape.pixels.size()));
     put32(out, 38, 2835);
     put32(out, 42, 2835);
-    put32(out, 46, spec.colours_used < 0 ? std::uint32_t(spec.palette.size()) : std::uint32_t(spec.colours_used));
-    for (std::size_t i = 0; i < spec.palette.size(); ++i) {
-        out[headers_size + 4 * i] = spec.palette[i][2];
-        out[headers_size + 4 * i + 1] = spec.palette[i][1];
-        out[headers_size + 4 * i + 2] = spec.palette[i][0];
+    put32(out, 46, shape.colours_used < 0 ? std::uint32_t(shape.palette.size()) : std::uint32_t(shape.colours_used));
+    for (std::size_t i = 0; i < shape.palette.size(); ++i) {
+        out[headers_size + 4 * i] = shape.palette[i][2];
+        out[headers_size + 4 * i + 1] = shape.palette[i][1];
+        out[headers_size + 4 * i + 2] = shape.palette[i][0];
     }
-    out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+    out.insert(out.end(), shape.pixels.begin(), shape.pixels.end());
     return out;
 }
 

@@ -160,13 +160,13 @@ TEST(bmp_decoder, decodes_imagemagick_files_of_every_depth_exactly)
 
 TEST(bmp_decoder, one_bit_files_are_black_and_white_whatever_the_palette)
 {
-    layout spec;
-    spec.width = 10;
-    spec.height = 2;
-    spec.bits = 1;
-    spec.palette = {{255, 0, 0}, {0, 0, 255}};
-    spec.pixels = rows(10, 2, 1, [](int x, int y) { return std::uint32_t((x + y) % 3 == 0); });
-    decoded d = decode(file(spec));
+    layout shape;
+    shape.width = 10;
+    shape.height = 2;
+    shape.bits = 1;
+    shape.palette = {{255, 0, 0}, {0, 0, 255}};
+    shape.pixels = rows(10, 2, 1, [](int x, int y) { return std::uint32_t((x + y) % 3 == 0); });
+    decoded d = decode(file(shape));
     ASSERT_TRUE(d.accepted);
     EXPECT_EQ(d.source_depth, 1);
     for (int y = 0; y < 2; ++y)
@@ -176,18 +176,18 @@ TEST(bmp_decoder, one_bit_files_are_black_and_white_whatever_the_palette)
 
 TEST(bmp_decoder, odd_width_four_bit_rows_hold_exactly_width_pixels)
 {
-    layout spec;
-    spec.width = 5;
-    spec.height = 3;
-    spec.bits = 4;
-    spec.palette = ramp_palette(16);
-    spec.pixels = rows(5, 3, 4, [](int x, int y) { return std::uint32_t(x * 3 + y) % 16; });
-    decoded d = decode(file(spec));
+    layout shape;
+    shape.width = 5;
+    shape.height = 3;
+    shape.bits = 4;
+    shape.palette = ramp_palette(16);
+    shape.pixels = rows(5, 3, 4, [](int x, int y) { return std::uint32_t(x * 3 + y) % 16; });
+    decoded d = decode(file(shape));
     ASSERT_TRUE(d.accepted);
     ASSERT_EQ(d.pitch, 16);
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 5; ++x)
-            EXPECT_TRUE(d.pixel_is(x, y, spec.palette[(x * 3 + y) % 16])) << x << "," << y;
+            EXPECT_TRUE(d.pixel_is(x, y, shape.palette[(x * 3 + y) % 16])) << x << "," << y;
         // The pitch's padding byte and the spare row are not written.
         EXPECT_EQ(d.buffer[std::size_t(y) * 16 + 15], untouched);
     }
@@ -197,45 +197,45 @@ TEST(bmp_decoder, odd_width_four_bit_rows_hold_exactly_width_pixels)
 
 TEST(bmp_decoder, colours_used_zero_means_the_full_palette)
 {
-    layout spec;
-    spec.width = 16;
-    spec.height = 16;
-    spec.bits = 8;
-    spec.palette = ramp_palette(256);
-    spec.colours_used = 0;
-    spec.pixels = rows(16, 16, 8, [](int x, int y) { return std::uint32_t(y * 16 + x); });
-    decoded d = decode(file(spec));
+    layout shape;
+    shape.width = 16;
+    shape.height = 16;
+    shape.bits = 8;
+    shape.palette = ramp_palette(256);
+    shape.colours_used = 0;
+    shape.pixels = rows(16, 16, 8, [](int x, int y) { return std::uint32_t(y * 16 + x); });
+    decoded d = decode(file(shape));
     ASSERT_TRUE(d.accepted);
     for (int i = 0; i < 256; ++i)
-        EXPECT_TRUE(d.pixel_is(i % 16, i / 16, spec.palette[i])) << "index " << i;
+        EXPECT_TRUE(d.pixel_is(i % 16, i / 16, shape.palette[i])) << "index " << i;
 }
 
 TEST(bmp_decoder, palette_indices_past_the_palette_are_black)
 {
-    layout spec;
-    spec.width = 4;
-    spec.height = 1;
-    spec.bits = 8;
-    spec.palette = ramp_palette(2);
-    spec.pixels = {0, 1, 2, 255};
-    decoded d = decode(file(spec));
+    layout shape;
+    shape.width = 4;
+    shape.height = 1;
+    shape.bits = 8;
+    shape.palette = ramp_palette(2);
+    shape.pixels = {0, 1, 2, 255};
+    decoded d = decode(file(shape));
     ASSERT_TRUE(d.accepted);
-    EXPECT_TRUE(d.pixel_is(0, 0, spec.palette[0]));
-    EXPECT_TRUE(d.pixel_is(1, 0, spec.palette[1]));
+    EXPECT_TRUE(d.pixel_is(0, 0, shape.palette[0]));
+    EXPECT_TRUE(d.pixel_is(1, 0, shape.palette[1]));
     EXPECT_TRUE(d.pixel_is(2, 0, {0, 0, 0}));
     EXPECT_TRUE(d.pixel_is(3, 0, {0, 0, 0}));
 }
 
 TEST(bmp_decoder, sixteen_bit_files_are_five_five_five)
 {
-    layout spec;
-    spec.width = 3;  // odd: each row carries two bytes of padding
-    spec.height = 2;
-    spec.bits = 16;
+    layout shape;
+    shape.width = 3;  // odd: each row carries two bytes of padding
+    shape.height = 2;
+    shape.bits = 16;
     const std::uint32_t words[2][3] = {{0x7C00, 0x03E0, 0x001F}, {0x7FFF, 0x8000, 0x4210}};
-    spec.pixels = rows(3, 2, 16, [&](int x, int y) { return words[y][x]; });
-    ASSERT_EQ(spec.pixels.size(), 16u);
-    decoded d = decode(file(spec));
+    shape.pixels = rows(3, 2, 16, [&](int x, int y) { return words[y][x]; });
+    ASSERT_EQ(shape.pixels.size(), 16u);
+    decoded d = decode(file(shape));
     ASSERT_TRUE(d.accepted);
     EXPECT_TRUE(d.pixel_is(0, 0, {248, 0, 0}));
     EXPECT_TRUE(d.pixel_is(1, 0, {0, 248, 0}));
@@ -247,13 +247,13 @@ TEST(bmp_decoder, sixteen_bit_files_are_five_five_five)
 
 TEST(bmp_decoder, rle8_runs_literals_deltas_and_line_ends)
 {
-    layout spec;
-    spec.width = 6;
-    spec.height = 4;
-    spec.bits = 8;
-    spec.compression = 1;
-    spec.palette = eight;
-    spec.pixels = {
+    layout shape;
+    shape.width = 6;
+    shape.height = 4;
+    shape.bits = 8;
+    shape.compression = 1;
+    shape.palette = eight;
+    shape.pixels = {
         3, 1,              // bottom row: three of colour 1
         0, 3, 2, 3, 4, 0,  // a literal group of three, padded to four bytes
         0, 0,              // next row up
@@ -263,10 +263,10 @@ TEST(bmp_decoder, rle8_runs_literals_deltas_and_line_ends)
         2, 7,              // top row
         0, 1,              // end of image
     };
-    decoded d = decode(file(spec));
+    decoded d = decode(file(shape));
     ASSERT_TRUE(d.accepted);
     ASSERT_EQ(d.result, 1);
-    const std::vector<rgb>& p = spec.palette;
+    const std::vector<rgb>& p = shape.palette;
     // Buffer row 3 is the bottom row of the image.
     EXPECT_TRUE(d.pixel_is(0, 3, p[1]) && d.pixel_is(1, 3, p[1]) && d.pixel_is(2, 3, p[1]));
     EXPECT_TRUE(d.pixel_is(3, 3, p[2]) && d.pixel_is(4, 3, p[3]) && d.pixel_is(5, 3, p[4]));
@@ -299,12 +299,12 @@ TEST(bmp_decoder, rle4_and_unsupported_depths_are_accepted_and_write_nothing)
     depth2.palette = ramp_palette(4);
     layout depth7 = depth2;
     depth7.bits = 7;
-    for (const layout& spec : {rle4, depth2, depth7}) {
-        SCOPED_TRACE(spec.bits);
-        decoded d = decode(file(spec));
+    for (const layout& shape : {rle4, depth2, depth7}) {
+        SCOPED_TRACE(shape.bits);
+        decoded d = decode(file(shape));
         ASSERT_TRUE(d.accepted);
         EXPECT_EQ(d.result, 1);
-        EXPECT_EQ(d.source_depth, spec.bits);
+        EXPECT_EQ(d.source_depth, shape.bits);
         for (std::uint8_t byte : d.buffer)
             ASSERT_EQ(byte, untouched);
     }
@@ -314,11 +314,11 @@ TEST(bmp_decoder, rle4_and_unsupported_depths_are_accepted_and_write_nothing)
 
 bytes sound_24_bit(int width, int height)
 {
-    layout spec;
-    spec.width = width;
-    spec.height = height;
-    spec.pixels = rows(width, height, 24, [](int x, int y) { return std::uint32_t(0x102030 * (x + 1) + y); });
-    return file(spec);
+    layout shape;
+    shape.width = width;
+    shape.height = height;
+    shape.pixels = rows(width, height, 24, [](int x, int y) { return std::uint32_t(0x102030 * (x + 1) + y); });
+    return file(shape);
 }
 
 TEST(bmp_decoder, probe_rejects_files_that_cannot_be_bmp_images)
@@ -391,12 +391,12 @@ TEST(bmp_decoder, truncated_pixel_data_decodes_the_rows_present)
 
 TEST(bmp_decoder, palette_past_the_end_of_the_file_reads_as_black)
 {
-    layout spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.bits = 8;
-    spec.pixels = {0, 1, 0, 0};
-    bytes content = file(spec);
+    layout shape;
+    shape.width = 2;
+    shape.height = 1;
+    shape.bits = 8;
+    shape.pixels = {0, 1, 0, 0};
+    bytes content = file(shape);
     // The palette starts where the pixels do, four bytes before the end,
     // and claims 256 entries.
     put32(content, 14, std::uint32_t(content.size() - 14 - 4));
@@ -433,9 +433,9 @@ TEST(bmp_decoder, rle8_that_leaves_the_image_writes_only_inside_it)
     };
     for (const stream& s : streams) {
         SCOPED_TRACE(s.what);
-        layout spec = base;
-        spec.pixels = s.pixels;
-        decoded d = decode(file(spec));
+        layout shape = base;
+        shape.pixels = s.pixels;
+        decoded d = decode(file(shape));
         ASSERT_TRUE(d.accepted);
         EXPECT_EQ(d.result, 1);
         for (int x = 0; x < 3; ++x)

@@ -72,17 +72,17 @@ protected:
 
     std::string bmp_file(const std::string& name, int width, int height, int bits = 24)
     {
-        layout spec;
-        spec.width = width;
-        spec.height = height;
-        spec.bits = std::uint16_t(bits);
+        layout shape;
+        shape.width = width;
+        shape.height = height;
+        shape.bits = std::uint16_t(bits);
         if (bits <= 8)
-            spec.palette = ramp_palette(1 << bits);
-        spec.pixels = rows(width, height, bits, [bits](int x, int y) {
+            shape.palette = ramp_palette(1 << bits);
+        shape.pixels = rows(width, height, bits, [bits](int x, int y) {
             return bits <= 8 ? std::uint32_t(x + y) % (1u << bits) : std::uint32_t(0x0A0B0C * (x + 1) + 0x20 * y);
         });
         std::string path = folder.file(name);
-        write_file_bytes(path, file(spec));
+        write_file_bytes(path, file(shape));
         return path;
     }
     temp_folder folder;
