@@ -50,9 +50,9 @@ void set_back_colour(drawing_output*, colour)
     // draw_text reads back_colour itself.
 }
 
-void box(drawing_output* output, int x, int y, int w, int h)
+// A negative width or height extends the box left or up from (x, y).
+void normalise_box(int& x, int& y, int& w, int& h)
 {
-    printer_output_record* p = as_printer(output);
     if (w < 0) {
         x += w;
         w = -w;
@@ -61,6 +61,12 @@ void box(drawing_output* output, int x, int y, int w, int h)
         y += h;
         h = -h;
     }
+}
+
+void box(drawing_output* output, int x, int y, int w, int h)
+{
+    printer_output_record* p = as_printer(output);
+    normalise_box(x, y, w, h);
     rectangle_path(p, x, y, w, h);
     paint_path(p);
 }
@@ -82,14 +88,7 @@ void corner(page_context* c, double a, double b, double dx, double dy, bool hori
 void rounded_box(drawing_output* output, int x, int y, int w, int h, int rx, int ry)
 {
     printer_output_record* p = as_printer(output);
-    if (w < 0) {
-        x += w;
-        w = -w;
-    }
-    if (h < 0) {
-        y += h;
-        h = -h;
-    }
+    normalise_box(x, y, w, h);
     const double sw = w - 2.0 * rx + 1, sh = h - 2.0 * ry + 1;
     page_context* c = p->context;
     double px = x + rx, py = page_y(p, y);
