@@ -30,7 +30,8 @@ struct jpeg_write_state {
 
 // Opens the path for writing and says whether this call created the file, so
 // that a failure never removes a file that was there before (or a device).
-std::FILE* open_target(const char* path, bool* created)
+// With create_new_file only a new file will do.
+std::FILE* open_target(const char* path, std::int32_t flags, bool* created)
 {
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd >= 0) {
@@ -44,7 +45,9 @@ std::FILE* open_target(const char* path, bool* created)
         return file;
     }
     *created = false;
-    return errno == EEXIST ? std::fopen(path, "wb") : nullptr;
+    if (errno != EEXIST || (flags & create_new_file))
+        return nullptr;
+    return std::fopen(path, "wb");
 }
 
 }  // namespace
@@ -66,7 +69,7 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     auto* state = static_cast<jpeg_write_state*>(std::calloc(1, sizeof(jpeg_write_state)));
     if (!state)
         return 0;
-    state->file = open_target(path, &state->created);
+    state->file = open_target(path, flags, &state->created);
     if (!state->file) {
         int reason = errno;
         std::free(state);

@@ -49,13 +49,22 @@ std::string base_name(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool resolve_symlinks(const std::string& path, std::string& resolved)
+// Follows the links to the file a save replaces; says whether it exists and,
+// when it does, what it is.
+bool resolve_symlinks(const std::string& path, std::string& resolved, struct stat& info, bool& exists)
 {
     std::string current = path;
     for (int hop = 0; hop < symlink_hop_limit; ++hop) {
-        struct stat info;
-        if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        if (lstat(current.c_str(), &info) != 0) {
+            if (errno != ENOENT)
+                return false;
             resolved = current;
+            exists = false;
+            return true;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            resolved = current;
+            exists = true;
             return true;
         }
         char target[4096];
@@ -77,31 +86,43 @@ bool resolve_symlinks(const std::string& path, std::string& resolved)
     return false;
 }
 
-// Makes an empty temporary file in folder; the name starts with a dot so a
-// file left behind by a crash stays out of the way.
-std::string make_temporary(const std::string& folder, const std::string& stem, mode_t mode, bool keep_mode)
+// A fresh name in folder; it starts with a dot so that a file left behind by
+// a crash stays out of the way.
+std::string temporary_name(const std::string& folder, const std::string& stem)
 {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     // Keep the name within the usual 255-byte limit of one path component.
-    std::string name = "." + stem.substr(0, 200) + ".XXXXXX";
-    std::string path = folder + "/" + name;
-    int descriptor = g_mkstemp_full(path.data(), O_RDWR | O_CLOEXEC, 0666);
-    if (descriptor < 0)
-        return {};
-    if (keep_mode)
-        fchmod(descriptor, mode & 07777);
-    close(descriptor);
+    std::string path = folder + "/." + stem.substr(0, 200) + ".";
+    for (int i = 0; i < 6; ++i)
+        path += letters[g_random_int_range(0, sizeof letters - 1)];
     return path;
 }
 
-int run_writer(image_writer writer, const std::string& path, const std::uint8_t* pixels, std::int32_t width,
-               std::int32_t height, std::int32_t pitch, std::int32_t flags, std::int32_t quality,
-               std::int32_t save_depth)
+struct pixel_rows {
+    const std::uint8_t* pixels;
+    std::int32_t width, height, pitch, flags, quality, save_depth;
+};
+
+// Runs the writer on a new file in folder that the writer creates itself, so
+// it never opens a file it did not make; a name found taken is drawn again.
+bool write_temporary(image_writer writer, const std::string& folder, const std::string& stem,
+                     const pixel_rows& rows, std::string& temporary)
 {
-    errno = 0;
-    int result = writer(path.c_str(), pixels, width, height, pitch, flags, quality, save_depth);
-    if (!result)
-        last_encode_errno = errno;
-    return result;
+    constexpr int attempts = 100;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        temporary = temporary_name(folder, stem);
+        errno = 0;
+        if (writer(temporary.c_str(), rows.pixels, rows.width, rows.height, rows.pitch,
+                   rows.flags | create_new_file, rows.quality, rows.save_depth))
+            return true;
+        if (errno != EEXIST) {
+            last_encode_errno = errno;
+            unlink(temporary.c_str());  // the name was free, so anything there is the writer's
+            return false;
+        }
+    }
+    last_encode_errno = EEXIST;
+    return false;
 }
 
 // Copies a finished temporary file into a target that must not be replaced
@@ -154,22 +175,16 @@ bool copy_into(const std::string& from, const std::string& to)
 }
 
 // Runs the writer so that the target changes only when the file is complete.
-int write_safely(image_writer writer, const std::string& path, const std::uint8_t* pixels, std::int32_t width,
-                 std::int32_t height, std::int32_t pitch, std::int32_t flags, std::int32_t quality,
-                 std::int32_t save_depth)
+int write_safely(image_writer writer, const std::string& path, const pixel_rows& rows)
 {
     if (path.empty() || path.back() == '/') {
         last_encode_errno = path.empty() ? ENOENT : EISDIR;
         return 0;
     }
     std::string target;
-    if (!resolve_symlinks(path, target)) {
-        last_encode_errno = errno;
-        return 0;
-    }
     struct stat info;
-    bool exists = stat(target.c_str(), &info) == 0;
-    if (!exists && errno != ENOENT) {
+    bool exists = false;
+    if (!resolve_symlinks(path, target, info, exists)) {
         last_encode_errno = errno;
         return 0;
     }
@@ -178,36 +193,29 @@ int write_safely(image_writer writer, const std::string& path, const std::uint8_
         return 0;
     }
 
+    std::string temporary;
     if (exists && !S_ISREG(info.st_mode)) {
         // Never rename over or unlink a device or a pipe: write the file
         // elsewhere first and pour it in once it is complete.
-        std::string temporary = make_temporary(g_get_tmp_dir(), "image-save", 0, false);
-        if (temporary.empty()) {
-            last_encode_errno = errno;
+        if (!write_temporary(writer, g_get_tmp_dir(), "image-save", rows, temporary))
             return 0;
-        }
-        int result = run_writer(writer, temporary, pixels, width, height, pitch, flags, quality, save_depth);
-        if (result && !copy_into(temporary, target)) {
+        bool poured = copy_into(temporary, target);
+        if (!poured)
             last_encode_errno = errno;
-            result = 0;
-        }
         unlink(temporary.c_str());
-        return result;
+        return poured ? 1 : 0;
     }
 
-    std::string temporary = make_temporary(parent_folder(target), base_name(target), info.st_mode, exists);
-    if (temporary.empty()) {
+    if (!write_temporary(writer, parent_folder(target), base_name(target), rows, temporary))
+        return 0;
+    if (exists)
+        chmod(temporary.c_str(), info.st_mode & 07777);  // the replaced file's permissions stay
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
         last_encode_errno = errno;
+        unlink(temporary.c_str());
         return 0;
     }
-    int result = run_writer(writer, temporary, pixels, width, height, pitch, flags, quality, save_depth);
-    if (result && rename(temporary.c_str(), target.c_str()) != 0) {
-        last_encode_errno = errno;
-        result = 0;
-    }
-    if (!result)
-        unlink(temporary.c_str());
-    return result;
+    return 1;
 }
 
 // Pitch of a 3-byte row, rounded up to a multiple of 4.
@@ -317,11 +325,11 @@ int image_encode(const text& path, const std::uint8_t* pixels, std::uint32_t cod
         return 0;
 
     if (depth == 24)
-        return write_safely(encoder->encode24, utf8, pixels, width, height, pitch, flags, quality, save_depth);
+        return write_safely(encoder->encode24, utf8, {pixels, width, height, pitch, flags, quality, save_depth});
     if (depth != 32)
         return 0;
     if (encoder->encode32)
-        return write_safely(encoder->encode32, utf8, pixels, width, height, pitch, flags, quality, save_depth);
+        return write_safely(encoder->encode32, utf8, {pixels, width, height, pitch, flags, quality, save_depth});
 
     // No RGBA writer: flatten over white, as the pixels would look on paper.
     std::int64_t flat_pitch = rgb_pitch(width);
@@ -341,8 +349,8 @@ int image_encode(const text& path, const std::uint8_t* pixels, std::uint32_t cod
                 to[channel] = std::uint8_t((from[channel] * alpha + 255 * (255 - alpha)) / 255);
         }
     }
-    int result = write_safely(encoder->encode24, utf8, flat, width, height, std::int32_t(flat_pitch), flags,
-                              quality, save_depth);
+    int result = write_safely(encoder->encode24, utf8,
+                              {flat, width, height, std::int32_t(flat_pitch), flags, quality, save_depth});
     std::free(flat);
     return result;
 }

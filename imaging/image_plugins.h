@@ -20,6 +20,11 @@ static_assert(four_letter_code("JPEG") == 0x4745504A);
 // Decode and encode flag: the buffer's rows run bottom row first.
 constexpr std::int32_t rows_bottom_up = 2;
 
+// Encode flag the registry sets when it saves: the writer must create the
+// file at the path itself and fail with EEXIST when the name is taken, so it
+// never writes into a file it did not make.
+constexpr std::int32_t create_new_file = 4;
+
 // Largest width or height a decoder may report; the image store keeps sizes in 16 bits.
 constexpr std::int32_t image_size_limit = 32767;
 

@@ -160,6 +160,11 @@ TEST(jpeg_encoder, failed_saves_leave_no_file_and_remove_only_their_own)
     ASSERT_TRUE(write_file_bytes(existing, {1, 2, 3}));
     EXPECT_EQ(empty.save(existing), 0);
     EXPECT_TRUE(file_exists(existing));
+    // Asked for a new file, it never writes into one that is there.
+    errno = 0;
+    EXPECT_EQ(jpeg_write(existing.c_str(), picture.bytes.data(), 16, 16, 48, create_new_file, 7, 24), 0);
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(read_file_bytes(existing), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_EQ(errors.text(), "");
 }
 

@@ -220,7 +220,8 @@ int record_rgba(const char* path, const std::uint8_t* pixels, std::int32_t width
                 std::int32_t pitch, std::int32_t flags, std::int32_t quality, std::int32_t save_depth)
 {
     record(4, path, pixels, width, height, pitch, flags, quality, save_depth);
-    return 1;
+    std::FILE* out = std::fopen(path, "wb");
+    return out && std::fclose(out) == 0;
 }
 
 // Starts the file and gives up half-way, as a writer does when the disk fills.
@@ -279,7 +280,7 @@ TEST_F(saving, rgba_is_flattened_over_white_for_an_rgb_only_encoder)
                                                 0,   0,   0,   255, 255, 255, 251, 251, 251};
     EXPECT_EQ(seen.rows, expected);
     EXPECT_EQ(seen.pitch, 12);  // 3 × 3 rounded up to 4
-    EXPECT_EQ(seen.flags, rows_bottom_up);
+    EXPECT_EQ(seen.flags, rows_bottom_up | create_new_file);
     EXPECT_EQ(seen.quality, 3);
     EXPECT_EQ(seen.save_depth, 32);
 }
@@ -353,12 +354,65 @@ TEST_F(saving, a_failed_save_leaves_the_old_file_and_no_partial_one)
     EXPECT_EQ(folder_entries(folder.path), std::vector<std::string>{"kept.ppm"});
 }
 
+// Says its file name is taken the first `taken` times, as when another
+// program made a file of the drawn name first; then writes like write_ppm.
+int taken_names = 0;
+std::vector<std::string> tried_names;
+int write_unless_taken(const char* path, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                       std::int32_t pitch, std::int32_t flags, std::int32_t quality, std::int32_t save_depth)
+{
+    tried_names.push_back(path);
+    if (int(tried_names.size()) <= taken_names) {
+        errno = EEXIST;
+        return 0;
+    }
+    return write_ppm(path, pixels, width, height, pitch, flags, quality, save_depth);
+}
+
+TEST_F(saving, a_taken_temporary_name_is_drawn_again_and_never_written)
+{
+    constexpr std::uint32_t code = four_letter_code("TAKE");
+    const image_encoder taking = {.code = code, .encode24 = write_unless_taken, .encode32 = nullptr};
+    image_encoder_register(&taking);
+    tried_names.clear();
+    taken_names = 2;
+    ASSERT_EQ(save(folder.file("t.ppm"), code), 1);
+    ASSERT_EQ(tried_names.size(), 3u);
+    EXPECT_NE(tried_names[0], tried_names[1]);
+    EXPECT_NE(tried_names[1], tried_names[2]);
+    EXPECT_EQ(read_file_bytes(folder.file("t.ppm")), saved_ppm);
+
+    tried_names.clear();
+    taken_names = 1000;  // every name taken: give up, leaving the old file
+    EXPECT_EQ(save(folder.file("t.ppm"), code), 0);
+    EXPECT_EQ(image_encode_last_errno(), EEXIST);
+    EXPECT_EQ(read_file_bytes(folder.file("t.ppm")), saved_ppm);
+    EXPECT_EQ(folder_entries(folder.path), std::vector<std::string>{"t.ppm"});
+}
+
+int claim_without_writing(const char*, const std::uint8_t*, std::int32_t, std::int32_t, std::int32_t,
+                          std::int32_t, std::int32_t, std::int32_t)
+{
+    return 1;
+}
+
+TEST_F(saving, a_writer_that_made_no_file_has_not_saved)
+{
+    constexpr std::uint32_t code = four_letter_code("NONE");
+    const image_encoder claiming = {.code = code, .encode24 = claim_without_writing, .encode32 = nullptr};
+    image_encoder_register(&claiming);
+    std::string target = folder.file("kept.ppm");
+    write_file_bytes(target, {'o', 'l', 'd'});
+    EXPECT_EQ(save(target, code), 0);
+    EXPECT_EQ(read_file_bytes(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+}
+
 TEST_F(saving, a_missing_folder_or_a_folder_as_target_fails_with_its_reason)
 {
     EXPECT_EQ(save(folder.file("absent/x.ppm")), 0);
     EXPECT_EQ(image_encode_last_errno(), ENOENT);
-    EXPECT_EQ(seen.calls, 0);
     EXPECT_TRUE(folder_entries(folder.path).empty());
+    seen = {};
 
     fs::create_directory(folder.file("sub"));
     EXPECT_EQ(save(folder.file("sub")), 0);

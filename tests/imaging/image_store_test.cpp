@@ -263,10 +263,11 @@ struct save_call {
     std::vector<std::uint8_t> first_pixel;
 } saved;
 
-int remember(const char*, const std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t pitch,
-             std::int32_t flags, std::int32_t quality, std::int32_t save_depth)
+int remember(const char* path, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+             std::int32_t pitch, std::int32_t flags, std::int32_t quality, std::int32_t save_depth)
 {
     saved = {saved.calls + 1, width, height, pitch, flags, quality, save_depth, {pixels[0], pixels[1], pixels[2]}};
+    write_file_bytes(path, {});
     return 1;
 }
 
@@ -282,7 +283,7 @@ TEST_F(image_store, save_hands_the_registry_the_stored_pixels)
     EXPECT_EQ(saved.width, 5);
     EXPECT_EQ(saved.height, 3);
     EXPECT_EQ(saved.pitch, 16);
-    EXPECT_EQ(saved.flags, 0);
+    EXPECT_EQ(saved.flags, create_new_file);  // top row first, into a file of its own
     EXPECT_EQ(saved.quality, 7);
     EXPECT_EQ(saved.save_depth, 8);  // the file's depth by default
     ASSERT_EQ(image_save(1, text_from_utf8(folder.file("out")), remember_code, 10, 24), 1);
