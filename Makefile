@@ -8,7 +8,7 @@ ASAN_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps build run test test-main test-sanitize test-fuzz bench clean
+.PHONY: all deps build run test test-main test-sanitize test-fuzz bench memory clean
 
 all: build
 
@@ -51,6 +51,11 @@ test-fuzz: deps
 
 bench: build
 	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" sh bench/run-all $(BUILD)
+
+# One scripted session of the real program under valgrind's memcheck, and its
+# peak resident memory; it starts X servers of its own.
+memory: build
+	sh tools/memory-session $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
