@@ -89,7 +89,7 @@ void printing_stop()
     if (state.page_count != 0)
         page_show(state.context);
     if (!page_job_print(state.job, &last_failure) && last_failure.empty())
-        last_failure = "the print system refused the job";
+        last_failure = "система печати не приняла задание";
     release_job();
 }
 

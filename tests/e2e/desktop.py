@@ -21,8 +21,11 @@ class Display:
 
     def __init__(self, window_manager=False, size="1280x1024x24"):
         read_fd, write_fd = os.pipe()
+        # -noreset: without it the server resets whenever its last client
+        # leaves, and a program connecting in that moment (while a poll by
+        # xdotool has just ended) cannot open the display.
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as pipe:
@@ -226,3 +229,29 @@ class DesktopTest(unittest.TestCase):
 
     def path(self, *parts):
         return os.path.join(self.folder, *parts)
+
+
+def bind_keys(display, text):
+    """Gives every non-ASCII letter of text a key of its own in the display's
+    keymap. Without one, xdotool remaps a spare key for each such letter while
+    typing, and a busy client that reads the keymap late gets the wrong letter
+    or none; with one, typing is plain key presses. Call it while another
+    client is connected (a window manager or the program): a server left
+    without clients resets its keymap."""
+    import re
+    letters = sorted({c.lower() for c in text if ord(c) > 127})
+    keymap = display.run("xkbcomp", "-xkb", display.env["DISPLAY"], "-")
+    keycodes, _, rest = keymap.partition("xkb_types")
+    symbols_head, _, symbols_tail = rest.partition("xkb_symbols")
+    symbols, end, after = symbols_tail.partition("\n};")
+    taken = set(re.findall(r"key <(\w+)>\s*\{", symbols))
+    spare = [k for k in re.findall(r"<(I\d+)>\s*=\s*\d+;", keycodes) if k not in taken]
+    if len(spare) < len(letters):
+        raise AssertionError(f"{len(letters)} letters, {len(spare)} spare keys")
+    keys = "".join(f"\n    key <{key}> {{ [ U{ord(c):04X}, U{ord(c.upper()):04X} ] }};"
+                   for key, c in zip(spare, letters))
+    changed = keycodes + "xkb_types" + symbols_head + "xkb_symbols" + symbols + keys + end + after
+    result = subprocess.run(["xkbcomp", "-w", "0", "-", display.env["DISPLAY"]], input=changed, text=True,
+                            env=display.env, capture_output=True)
+    if result.returncode != 0:
+        raise AssertionError("xkbcomp: " + result.stderr.strip())

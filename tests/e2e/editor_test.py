@@ -3,10 +3,12 @@ task-text placeholder, on the real program under Xvfb with xdotool."""
 
 import os
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 from desktop import DesktopTest, Image  # noqa: E402
+import save_dialog  # noqa: E402
 
 
 class Board(DesktopTest):
@@ -72,7 +74,9 @@ class Board(DesktopTest):
         s = self.square_size
         board = (s // 2, s // 2, 9 * s, 9 * s)
         self.assertLessEqual(cleared.region(*board).max_difference(fresh.region(*board)), 2)
-        self.assertGreater(field_ink(cleared, s), 60, "the placeholder is back")
+        # The typed text is gone and the placeholder is back, drawn as at start.
+        field = field_box(s)
+        self.assertLessEqual(cleared.region(*field).max_difference(fresh.region(*field)), 2)
 
 
 def field_point(program):
@@ -80,9 +84,14 @@ def field_point(program):
     return s // 2 + 20, 10 * s - s // 2 + 5 + 12
 
 
+def field_box(s):
+    """The inside of the task-text field, without its frame."""
+    return s // 2 + 3, 10 * s - s // 2 + 8, 9 * s - 6, 19
+
+
 def field_ink(shot, s):
     """Dark pixels in the task-text field: text shows as hundreds of them."""
-    field = shot.region(s // 2 + 3, 10 * s - s // 2 + 8, 9 * s - 6, 19)
+    field = shot.region(*field_box(s))
     return sum(1 for i in range(0, len(field.data), 3) if field.data[i] < 100)
 
 
@@ -106,6 +115,40 @@ class Placeholder(DesktopTest):
         typed = field_ink(program.client_pixels("placeholder-typed"), program.s)
         self.assertGreater(typed, 20)
         self.assertLess(typed, 200, "the short text, not the placeholder")
+        program.click(*program.square_point(3, 3))  # more events, the field unfocused
+        self.assertEqual(save_dialog.field_text(program, *field_point(program)), "Mate")
+
+    def test_leaving_the_program_counts_as_unfocused(self):
+        program = self.start()
+        program.click(*field_point(program))
+        self.assertLess(field_ink(program.client_pixels("placeholder-in"), program.s), 40)
+        # No window manager: the keyboard follows the pointer, so with the
+        # pointer off the window no window of the program has the focus.
+        self.display.run("xdotool", "mousemove", "2", "2")
+        away = lambda: field_ink(program.client_pixels("placeholder-away"), program.s)  # noqa: E731
+        self.assertTrue(wait_until(lambda: away() > 60), "the placeholder returns while the program has no focus")
+
+    def test_the_placeholder_typed_into_the_focused_field_is_cleared(self):
+        program = self.start()
+        program.click(*field_point(program))
+        almost = "Введите здесь текст задани"
+        program.type_text(almost)
+        self.assertEqual(save_dialog.field_text(program, *field_point(program)), almost)
+        program.key("End")
+        program.type_text("я")
+        ink = lambda: field_ink(program.client_pixels("placeholder-typed-in"), program.s)  # noqa: E731
+        self.assertTrue(wait_until(lambda: ink() < 40), "the typed placeholder is cleared")
+        self.assertEqual(save_dialog.field_text(program, *field_point(program), timeout=1.5), None,
+                         "an empty field has nothing to select")
+
+
+def wait_until(condition, timeout=5):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if condition():
+            return True
+        time.sleep(0.1)
+    return False
 
 
 if __name__ == "__main__":

@@ -183,6 +183,20 @@ TEST_F(gadget_window, drag_past_the_threshold_reports_one_drag_start_and_still_a
     take_events();
 }
 
+TEST_F(gadget_window, image_gadget_window_asks_the_server_for_presses_releases_and_drags)
+{
+    // Events sent straight to the widget pass whatever its mask says; the X
+    // server sends only what the GDK window asked for.
+    gadget_image(7, 10, 10, 80, 80, pixbuf(20, 20));
+    settle();
+    GdkWindow* box_window = gtk_widget_get_window(gadget_outer_widget(7));
+    ASSERT_NE(box_window, nullptr);
+    const GdkEventMask wanted =
+        GdkEventMask(GDK_BUTTON_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
+    EXPECT_EQ(gdk_window_get_events(box_window) & wanted, wanted);
+    EXPECT_EQ(gtk_widget_get_events(gadget_outer_widget(7)) & wanted, wanted);
+}
+
 TEST_F(gadget_window, no_drag_without_the_left_button_alone)
 {
     gadget_image(7, 10, 10, 80, 80, nullptr);

@@ -1,0 +1,222 @@
+"""Helpers for the preview window and printing as a user meets them: finding
+the untitled preview window, answering the print dialog with its "Print to
+File" printer and an output path, waiting for the PDF it writes, and the
+sheet a print should look like, composed by ImageMagick from the collected
+diagrams (never by the program)."""
+
+import os
+import subprocess
+import time
+
+from desktop import SHOTS, Image
+
+PREVIEW_SIZE = (1000, 730)
+PRINT_TITLE = "Print"
+ERROR_TITLE = "Ошибка"
+FILE_PRINTER = "Print to File"
+SHEET_SIZE = (1180, 1628)
+SHEET_MARGIN = 40
+SHEET_GAP = 20
+# Where the sheet's top-left corner sits in the preview window, unscrolled.
+SHEET_OFFSET = 5
+PRINT_BUTTON = (425 + 75, 695 + 12)
+A4_POINTS = (595, 841)
+
+
+def _visible_windows(display, pid):
+    return display.run("xdotool", "search", "--onlyvisible", "--pid", str(pid), check=False).split()
+
+
+def _size(display, window):
+    values = {}
+    for line in display.run("xwininfo", "-id", window, check=False).splitlines():
+        key, _, value = line.strip().partition(":")
+        values[key] = value.strip()
+    try:
+        return int(values["Width"]), int(values["Height"])
+    except (KeyError, ValueError):
+        return None
+
+
+def _name(display, window):
+    return display.run("xdotool", "getwindowname", window, check=False).rstrip("\n")
+
+
+def _shot(display, name):
+    os.makedirs(SHOTS, exist_ok=True)
+    path = os.path.join(SHOTS, name + ".png")
+    display.run("import", "-window", "root", path, check=False)
+    return path
+
+
+def find_preview(program, timeout=10):
+    """Id of the program's shown preview window: untitled and 1000 x 730.
+    Waits up to timeout seconds; raises AssertionError when none shows."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        for window in _visible_windows(program.display, program.process.pid):
+            if _size(program.display, window) == PREVIEW_SIZE and _name(program.display, window) == "":
+                time.sleep(0.3)  # let the sheet be painted
+                return window
+        time.sleep(0.05)
+    raise AssertionError(f"no preview window within {timeout} s")
+
+
+def preview_shown(program):
+    """True while the program shows a preview window (no waiting)."""
+    return any(_size(program.display, w) == PREVIEW_SIZE and _name(program.display, w) == ""
+               for w in _visible_windows(program.display, program.process.pid))
+
+
+def find_window(program, title, timeout=10):
+    """Id of the program's shown window titled exactly title, or None after timeout seconds."""
+    deadline = time.time() + timeout
+    while True:
+        for window in _visible_windows(program.display, program.process.pid):
+            if _name(program.display, window) == title:
+                return window
+        if time.time() >= deadline:
+            return None
+        time.sleep(0.05)
+
+
+def wait_gone(program, window, timeout=10):
+    """True once window is no longer shown, False if it still is after timeout seconds."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if window not in _visible_windows(program.display, program.process.pid):
+            return True
+        time.sleep(0.05)
+    return False
+
+
+def preview_sheet(program, preview, name):
+    """A screenshot of the preview's scroll area (990 x 680, scroll bars
+    included) as an Image whose (x, y) is the window's (x, y)."""
+    shot = _shot(program.display, name)
+    left, top, _, _ = program.geometry(preview)
+    return Image.load(shot, crop=(left, top, 990, 680))
+
+
+def open_print_dialog(program, preview, timeout=10):
+    """Presses "Печать диаграмм" in the preview and returns the print dialog's id."""
+    program.click(*PRINT_BUTTON, window=preview)
+    dialog = find_window(program, PRINT_TITLE, timeout)
+    if not dialog:
+        raise AssertionError(f"no print dialog within {timeout} s; see {_shot(program.display, 'print-no-dialog')}")
+    # Printers are listed from the main loop once the dialog is up.
+    time.sleep(0.5)
+    program.display.run("xdotool", "windowfocus", "--sync", dialog, check=False)
+    return dialog
+
+
+def print_to_file(program, dialog, pdf_path, button="print", timeout=10):
+    """Chooses "Print to File" in the open print dialog, makes it write to
+    pdf_path (absolute, not yet existing), presses Print (button="print") or
+    Print Preview (button="preview") and waits until the dialog has gone.
+    Raises AssertionError, with a screenshot, when the dialog does not take
+    the answer."""
+    run = program.display.run
+    # The first row of the printer list, then the file printer by typing its
+    # name (the list's own search), in case other printers are listed first.
+    run("xdotool", "mousemove", "--window", dialog, "80", "94", "click", "1")
+    time.sleep(0.2)
+    run("xdotool", "type", "--delay", "20", FILE_PRINTER)
+    run("xdotool", "key", "Escape")  # closes the search box only
+    time.sleep(0.3)
+    # The file printer's "Name" field takes a whole path.
+    run("xdotool", "key", "alt+n", "ctrl+a")
+    run("xdotool", "type", "--delay", "10", pdf_path)
+    time.sleep(0.2)
+    _shot(program.display, "print-dialog-filled")
+    run("xdotool", "key", {"print": "alt+p", "preview": "alt+v"}[button])
+    if not wait_gone(program, dialog, timeout):
+        raise AssertionError(f"print dialog did not print; see {_shot(program.display, 'print-dialog-stuck')}")
+
+
+def cancel_print(program, dialog, timeout=10):
+    """Presses Cancel in the open print dialog and waits until it has gone."""
+    program.display.run("xdotool", "key", "alt+c")
+    if not wait_gone(program, dialog, timeout):
+        raise AssertionError(f"print dialog did not cancel; see {_shot(program.display, 'print-dialog-stuck')}")
+
+
+def wait_for_pdf(pdf_path, timeout=20):
+    """Waits until pdf_path is a whole PDF (pdfinfo reads it) and returns
+    pdfinfo's fields as a dict; raises AssertionError after timeout seconds."""
+    deadline = time.time() + timeout
+    report = ""
+    while time.time() < deadline:
+        if os.path.exists(pdf_path):
+            result = subprocess.run(["pdfinfo", pdf_path], capture_output=True, text=True)
+            report = result.stderr
+            if result.returncode == 0:
+                fields = {}
+                for line in result.stdout.splitlines():
+                    key, _, value = line.partition(":")
+                    fields[key.strip()] = value.strip()
+                return fields
+        time.sleep(0.1)
+    raise AssertionError(f"no readable PDF at {pdf_path} within {timeout} s {report}")
+
+
+def page_points(fields):
+    """The (width, height) of a pdfinfo report's page size, in whole points."""
+    width, _, rest = fields["Page size"].partition(" x ")
+    return int(float(width)), int(float(rest.split()[0]))
+
+
+def pdf_page(pdf_path, folder):
+    """The PDF's first page rasterised by pdftoppm at 72 dpi (a pixel a
+    point) as an Image; the PNG stays in folder as <pdf name>-page.png."""
+    stem = os.path.join(folder, os.path.splitext(os.path.basename(pdf_path))[0] + "-page")
+    subprocess.run(["pdftoppm", "-r", "72", "-singlefile", "-png", pdf_path, stem], check=True)
+    return Image.load(stem + ".png")
+
+
+def coarse_difference(image, reference, block=7):
+    """(mean, max) channel difference between two Images of one size, each
+    averaged over block x block squares first. Averaging keeps pieces,
+    frames and text but not the moire that fine hatching makes when two
+    different filters scale it, which swamps a pixel-by-pixel mean."""
+    assert (image.width, image.height) == (reference.width, reference.height), "sizes differ"
+    columns, rows = image.width // block, image.height // block
+
+    def averaged(picture):
+        sums = [0] * (columns * rows * 3)
+        for y in range(rows * block):
+            line = picture.data[y * picture.width * 3:(y * picture.width + columns * block) * 3]
+            base = (y // block) * columns * 3
+            for x in range(columns * block):
+                i, j = x * 3, base + (x // block) * 3
+                sums[j] += line[i]
+                sums[j + 1] += line[i + 1]
+                sums[j + 2] += line[i + 2]
+        return [v / (block * block) for v in sums]
+
+    differences = [abs(a - b) for a, b in zip(averaged(image), averaged(reference))]
+    return sum(differences) / len(differences), max(differences)
+
+
+def cell_origin(k, width, height):
+    """Top-left corner of diagram k (1..4) on the sheet, for diagrams of width x height."""
+    x = SHEET_MARGIN if k % 2 == 1 else SHEET_MARGIN + width + SHEET_GAP
+    y = SHEET_MARGIN if k <= 2 else SHEET_MARGIN + height + SHEET_GAP
+    return x, y
+
+
+def reference_sheet(temp_folder, count, path, size=SHEET_SIZE):
+    """The sheet that count collected diagrams (temp_folder/1.jpg ...) make,
+    composed by ImageMagick, scaled to size, written to path and returned as an Image."""
+    command = ["convert", "-size", f"{SHEET_SIZE[0]}x{SHEET_SIZE[1]}", "xc:white"]
+    for k in range(1, count + 1):
+        diagram = os.path.join(temp_folder, f"{k}.jpg")
+        width, height = map(int, subprocess.run(["identify", "-format", "%w %h", diagram], capture_output=True,
+                                                text=True, check=True).stdout.split())
+        x, y = cell_origin(k, width, height)
+        command += [diagram, "-geometry", f"+{x}+{y}", "-composite"]
+    if size != SHEET_SIZE:
+        command += ["-resize", f"{size[0]}x{size[1]}!"]
+    command += [path]
+    subprocess.run(command, check=True)
+    return Image.load(path)
