@@ -3,8 +3,10 @@
 // the store allocates and then wrap it, so a load never copies pixels.
 #include "imaging/image_store.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <gdk/gdk.h>
@@ -31,6 +33,28 @@ void free_pixels(guchar* pixels, gpointer)
 image_record* live_record(object_number number)
 {
     return images ? table_lookup_as<image_record>(images, number) : nullptr;
+}
+
+// gdk_pixbuf_fill goes pixel by pixel. A new image is black, or
+// transparent black, so usually every byte it holds is the same and one
+// memset does; otherwise the first row is filled and copied down.
+void fill_pixels(GdkPixbuf* pixbuf, std::uint32_t rgba)
+{
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const std::uint8_t pixel[4] = {std::uint8_t(rgba >> 24), std::uint8_t(rgba >> 16), std::uint8_t(rgba >> 8),
+                                   std::uint8_t(rgba)};
+    guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+    if (std::all_of(pixel, pixel + channels, [&](std::uint8_t byte) { return byte == pixel[0]; })) {
+        // The byte length stops at the last pixel, not a row stride beyond it.
+        std::memset(pixels, pixel[0], gdk_pixbuf_get_byte_length(pixbuf));
+        return;
+    }
+    const std::size_t row_bytes = std::size_t(gdk_pixbuf_get_width(pixbuf)) * std::size_t(channels);
+    for (std::size_t at = 0; at < row_bytes; at += std::size_t(channels))
+        std::memcpy(pixels + at, pixel, std::size_t(channels));
+    const std::size_t pitch = std::size_t(gdk_pixbuf_get_rowstride(pixbuf));
+    for (int y = 1; y < gdk_pixbuf_get_height(pixbuf); ++y)
+        std::memcpy(pixels + std::size_t(y) * pitch, pixels, row_bytes);
 }
 
 created_object creator_result(object_number requested, object_number assigned, GdkPixbuf* pixbuf)
@@ -80,7 +104,7 @@ created_object image_create(object_number number, std::int32_t width, std::int32
         table_release(images, assigned);
         return 0;
     }
-    gdk_pixbuf_fill(pixbuf, fill);
+    fill_pixels(pixbuf, fill);
     record->handle = pixbuf;
     record->width = std::int16_t(width);
     record->height = std::int16_t(height);

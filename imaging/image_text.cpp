@@ -5,7 +5,9 @@
 #include "imaging/image_output.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 using namespace drawing_mode_bit;
 
@@ -115,6 +117,80 @@ rgb colour_bytes(colour c)
 std::uint8_t mix(std::uint32_t front, std::uint32_t back, std::uint32_t coverage)
 {
     return std::uint8_t((front * coverage + back * (255 - coverage)) / 255);
+}
+
+// Drawing a layout into the pixmap and reading it back waits for the X
+// server, the slowest step of a diagram. So each snapshot notes what it
+// holds: the text box it was read from and every glyph drawn there, with
+// its font and position. The same glyphs in the same box, as when diagram
+// after diagram carries the same task text, are taken from the snapshot
+// again; the server would only have drawn the same pixels once more.
+struct drawn_glyphs {
+    std::vector<std::int64_t> values;  // the box, then each run and glyph
+    std::vector<PangoFont*> fonts;     // per run; referenced once noted on a snapshot
+    bool operator==(const drawn_glyphs& other) const { return values == other.values && fonts == other.fonts; }
+};
+
+constexpr char drawn_glyphs_key[] = "ui_drawn_glyphs";
+
+// False for a layout whose drawing depends on more than its glyphs
+// (attributes, a transformed context); such text is always drawn afresh.
+bool describe_glyphs(PangoLayout* layout, std::initializer_list<std::int64_t> box, drawn_glyphs* out)
+{
+    if (pango_layout_get_attributes(layout) || pango_context_get_matrix(pango_layout_get_context(layout)))
+        return false;
+    out->values.assign(box);
+    bool plain = true;
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        out->values.push_back(pango_layout_iter_get_baseline(iter));
+        PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
+        if (!run) {
+            out->values.push_back(-1);  // end of a line
+            continue;
+        }
+        if (run->item->analysis.extra_attrs || !run->item->analysis.font) {
+            plain = false;
+            break;
+        }
+        PangoRectangle logical;
+        pango_layout_iter_get_run_extents(iter, nullptr, &logical);
+        out->fonts.push_back(run->item->analysis.font);
+        out->values.insert(out->values.end(), {logical.x, logical.y, run->item->analysis.level,
+                                               run->item->analysis.gravity, run->glyphs->num_glyphs});
+        for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
+            const PangoGlyphInfo& glyph = run->glyphs->glyphs[i];
+            out->values.insert(out->values.end(), {glyph.glyph, glyph.geometry.width, glyph.geometry.x_offset,
+                                                   glyph.geometry.y_offset});
+        }
+    } while (pango_layout_iter_next_run(iter));
+    pango_layout_iter_free(iter);
+    if (!plain)
+        out->fonts.clear();
+    return plain;
+}
+
+// A noted font stays alive, so the same pointer later means the same font.
+void forget_drawn_glyphs(void* noted)
+{
+    auto* drawn = static_cast<drawn_glyphs*>(noted);
+    for (PangoFont* font : drawn->fonts)
+        g_object_unref(font);
+    delete drawn;
+}
+
+bool snapshot_holds(GdkPixbuf* snapshot, const drawn_glyphs& wanted)
+{
+    auto* noted = static_cast<const drawn_glyphs*>(g_object_get_data(G_OBJECT(snapshot), drawn_glyphs_key));
+    return noted && *noted == wanted;
+}
+
+void note_drawn_glyphs(GdkPixbuf* snapshot, drawn_glyphs&& drawn)
+{
+    auto* noted = new drawn_glyphs(std::move(drawn));
+    for (PangoFont* font : noted->fonts)
+        g_object_ref(font);
+    g_object_set_data_full(G_OBJECT(snapshot), drawn_glyphs_key, noted, forget_drawn_glyphs);
 }
 
 // The rectangle of coverage to blend: snapshot rows from row 0 on, columns
@@ -307,23 +383,30 @@ int image_output_draw_text(drawing_output* output, int x, int y, const text& t)
         return x + w;
     const int rows = int(end_row - first_row);
 
-    // Lines of a layout need not cover its whole box, so the box is cleared
-    // first; old text must not show through.
-    static const GdkColor white = {0xFFFFFF, 0xFF00, 0xFF00, 0xFF00};
-    static const GdkColor black = {0, 0, 0, 0};
-    gdk_gc_set_rgb_fg_color(o->text_gc, &black);
-    gdk_draw_rectangle(o->text_pixmap, o->text_gc, TRUE, 0, first_row, int(columns), rows);
-    gdk_draw_layout_with_colors(o->text_pixmap, o->text_gc, ox, 0, o->layout, &white, &black);
-
     if (!o->snapshot) {
         o->snapshot = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, o->base.width, o->pixmap_height);
         if (!o->snapshot)
             return x;
     }
-    GdkPixbuf* read = gdk_pixbuf_get_from_drawable(o->snapshot, o->text_pixmap, gdk_colormap_get_system(), 0,
-                                                   first_row, 0, 0, int(columns), rows);
-    if (!read)
-        return x;
+    drawn_glyphs drawn;
+    const bool describable = describe_glyphs(o->layout, {ox, first_row, columns, rows}, &drawn);
+    if (!describable || !snapshot_holds(o->snapshot, drawn)) {
+        // Whatever the snapshot held is about to be overwritten.
+        g_object_set_data(G_OBJECT(o->snapshot), drawn_glyphs_key, nullptr);
+        // Lines of a layout need not cover its whole box, so the box is
+        // cleared first; old text must not show through.
+        static const GdkColor white = {0xFFFFFF, 0xFF00, 0xFF00, 0xFF00};
+        static const GdkColor black = {0, 0, 0, 0};
+        gdk_gc_set_rgb_fg_color(o->text_gc, &black);
+        gdk_draw_rectangle(o->text_pixmap, o->text_gc, TRUE, 0, first_row, int(columns), rows);
+        gdk_draw_layout_with_colors(o->text_pixmap, o->text_gc, ox, 0, o->layout, &white, &black);
+        GdkPixbuf* read = gdk_pixbuf_get_from_drawable(o->snapshot, o->text_pixmap, gdk_colormap_get_system(), 0,
+                                                       first_row, 0, 0, int(columns), rows);
+        if (!read)
+            return x;
+        if (describable)
+            note_drawn_glyphs(o->snapshot, std::move(drawn));
+    }
 
     blend_coverage(o, {gdk_pixbuf_get_pixels(o->snapshot), gdk_pixbuf_get_rowstride(o->snapshot),
                        gdk_pixbuf_get_n_channels(o->snapshot), target_x, y + first_row, int(columns), rows});

@@ -114,6 +114,36 @@ TEST_F(image_store, created_images_are_black_and_only_depth_32_has_alpha)
     EXPECT_EQ(image_width(0), 5);
 }
 
+// The fill works on whole rows and whole buffers, so odd widths, single
+// rows and single columns show whether it stops at the last pixel.
+TEST_F(image_store, every_pixel_of_a_created_image_is_filled_whatever_its_shape)
+{
+    struct shape {
+        int width, height;
+    };
+    const shape shapes[] = {{1, 1}, {1, 9}, {9, 1}, {5, 3}, {7, 4}, {541, 3}, {3, 571}};
+    struct kind {
+        std::int32_t depth;
+        std::vector<std::uint8_t> pixel;
+    };
+    const kind kinds[] = {{24, {0, 0, 0}},
+                          {24 | image_transparent, {0, 0, 0}},
+                          {32, {0, 0, 0, 255}},
+                          {32 | image_transparent, {0, 0, 0, 0}}};
+    for (const kind& k : kinds)
+        for (const shape& size : shapes) {
+            // Should gdk_pixbuf_new ever hand back a used buffer, one left
+            // dirty by an image of the same size is the likeliest.
+            ASSERT_NE(image_create(30, size.width, size.height, k.depth), 0);
+            GdkPixbuf* dirty = image_handle(30);
+            std::memset(gdk_pixbuf_get_pixels(dirty), 0x5A, gdk_pixbuf_get_byte_length(dirty));
+            ASSERT_NE(image_create(30, size.width, size.height, k.depth), 0);
+            EXPECT_TRUE(all_pixels_are(30, k.pixel))
+                << size.width << "x" << size.height << " at depth " << k.depth;
+            EXPECT_EQ(pixel_bytes(30).size(), std::size_t(size.width) * size.height * k.pixel.size());
+        }
+}
+
 TEST_F(image_store, a_failed_create_has_already_released_the_old_image)
 {
     ASSERT_NE(image_create(5, 8, 8), 0);

@@ -1,10 +1,13 @@
 // Text on image outputs, which needs the X server for its pixmap: measuring,
-// clipping at every border, the colour rules of the blend, and the growth of
-// the text pixmap with the font.
+// clipping at every border, the colour rules of the blend, the growth of
+// the text pixmap with the font, and text taken again from the snapshot.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <vector>
+
+#include <gdk/gdkx.h>
 
 #include "imaging/drawing.h"
 #include "imaging/fonts.h"
@@ -315,6 +318,90 @@ TEST_F(image_text, fonts_change_the_measure_until_the_default_comes_back)
     EXPECT_EQ(text_width(sample), initial);
     drawing_font(font_handle(9));  // absent: the context's font
     EXPECT_GT(text_width(sample), 0);
+}
+
+// ---- text taken again from the snapshot ----
+
+// One line of text drawn on a fresh 240 × 30 image in its own session;
+// the pixels, and how many requests the draw sent to the X server.
+struct drawn_line {
+    std::vector<rgb> pixels;
+    unsigned long requests = 0;
+};
+
+drawn_line draw_line(const text& t, const PangoFontDescription* font, int x, colour front, colour back)
+{
+    test_image image(240, 30, red_fill);
+    auto* o = reinterpret_cast<image_output_record*>(image_output_for_pixbuf(image.pixbuf));
+    drawn_line line;
+    if (!drawing_start(&o->base))
+        return line;
+    drawing_font(font);
+    Display* display = gdk_x11_get_default_xdisplay();
+    unsigned long before = NextRequest(display);
+    draw_text(x, 4, t, front, back);
+    line.requests = NextRequest(display) - before;
+    drawing_stop();
+    for (int y = 0; y < image.height; ++y)
+        for (int i = 0; i < image.width; ++i)
+            line.pixels.push_back(image.get(i, y));
+    return line;
+}
+
+// The same line drawn right after another text, so nothing can be reused.
+drawn_line draw_line_afresh(const text& t, const PangoFontDescription* font, int x, colour front, colour back)
+{
+    draw_line(u"something else entirely", nullptr, 0, 0, 0xFFFFFF);
+    return draw_line(t, font, x, front, back);
+}
+
+TEST_F(image_text, the_same_text_again_is_taken_from_the_snapshot)
+{
+    ASSERT_NE(font_load(0, u"", 12), 0);
+    drawn_line first = draw_line_afresh(sample, font_handle(0), 10, 0, 0xFFFFFF);
+    EXPECT_GT(first.requests, 0u);
+    drawn_line again = draw_line(sample, font_handle(0), 10, 0, 0xFFFFFF);
+    EXPECT_EQ(again.requests, 0u) << "nothing new to draw";
+    EXPECT_EQ(again.pixels, first.pixels);
+    EXPECT_NE(std::count(first.pixels.begin(), first.pixels.end(), rgb{0, 0, 0}), 0) << "some glyph is drawn";
+
+    // Colours are blended in afterwards, so they may change without a redraw.
+    drawn_line coloured = draw_line(sample, font_handle(0), 10, 0x3264C8, 0x1E140A);
+    EXPECT_EQ(coloured.requests, 0u);
+    EXPECT_EQ(coloured.pixels, draw_line_afresh(sample, font_handle(0), 10, 0x3264C8, 0x1E140A).pixels);
+}
+
+TEST_F(image_text, other_glyphs_or_another_box_are_drawn_afresh)
+{
+    ASSERT_NE(font_load(0, u"", 12), 0);
+    ASSERT_NE(font_load(1, u"", 12, font_flag::bold), 0);
+    const text two = u"Мат в 2 хода", three = u"Мат в 3 хода";
+    draw_line(two, font_handle(0), 10, 0, 0xFFFFFF);
+
+    // Same length and, most likely, the same box: only the glyphs differ.
+    drawn_line changed = draw_line(three, font_handle(0), 10, 0, 0xFFFFFF);
+    EXPECT_GT(changed.requests, 0u);
+    drawn_line three_afresh = draw_line_afresh(three, font_handle(0), 10, 0, 0xFFFFFF);
+    EXPECT_EQ(changed.pixels, three_afresh.pixels);
+    EXPECT_NE(changed.pixels, draw_line_afresh(two, font_handle(0), 10, 0, 0xFFFFFF).pixels);
+
+    draw_line(three, font_handle(0), 10, 0, 0xFFFFFF);
+    drawn_line bold = draw_line(three, font_handle(1), 10, 0, 0xFFFFFF);
+    EXPECT_GT(bold.requests, 0u);
+    EXPECT_EQ(bold.pixels, draw_line_afresh(three, font_handle(1), 10, 0, 0xFFFFFF).pixels);
+    EXPECT_NE(bold.pixels, three_afresh.pixels);
+
+    // Cut at the left border, the text lies elsewhere in the pixmap.
+    draw_line(three, font_handle(0), 10, 0, 0xFFFFFF);
+    drawn_line cut = draw_line(three, font_handle(0), -7, 0, 0xFFFFFF);
+    EXPECT_GT(cut.requests, 0u);
+    EXPECT_EQ(cut.pixels, draw_line_afresh(three, font_handle(0), -7, 0, 0xFFFFFF).pixels);
+
+    // Cut at the right border, only part of it was read back.
+    draw_line(three, font_handle(0), 200, 0, 0xFFFFFF);
+    drawn_line whole = draw_line(three, font_handle(0), 10, 0, 0xFFFFFF);
+    EXPECT_GT(whole.requests, 0u);
+    EXPECT_EQ(whole.pixels, three_afresh.pixels);
 }
 
 }  // namespace
