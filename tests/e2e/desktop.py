@@ -197,6 +197,19 @@ class Image:
         return sum(abs(a - b) for a, b in zip(self.data, other.data)) / len(self.data)
 
 
+def wait_until(condition, timeout=10, interval=0.05):
+    """Polls condition until it gives a true value, which is returned; None
+    once timeout seconds have passed without one."""
+    deadline = time.time() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.time() >= deadline:
+            return None
+        time.sleep(interval)
+
+
 def make_working_folder(size=60):
     """A fresh folder holding only DATA/ with a square set of size s."""
     folder = tempfile.mkdtemp(prefix="chess-e2e-")
@@ -235,9 +248,7 @@ def bind_keys(display, text):
     """Gives every non-ASCII letter of text a key of its own in the display's
     keymap. Without one, xdotool remaps a spare key for each such letter while
     typing, and a busy client that reads the keymap late gets the wrong letter
-    or none; with one, typing is plain key presses. Call it while another
-    client is connected (a window manager or the program): a server left
-    without clients resets its keymap."""
+    or none; with one, typing is plain key presses."""
     import re
     letters = sorted({c.lower() for c in text if ord(c) > 127})
     keymap = display.run("xkbcomp", "-xkb", display.env["DISPLAY"], "-")
