@@ -55,13 +55,7 @@ static long collected_size(const char* folder, int k)
 {
     char path[4200];
     snprintf(path, sizeof path, "%s/TEMP/%d.jpg", folder, k);
-    FILE* file = fopen(path, "rb");
-    if (!file)
-        return -1;
-    fseek(file, 0, SEEK_END);
-    long size = ftell(file);
-    fclose(file);
-    return size;
+    return driver_file_size(path);
 }
 
 static long resident_peak_kib(pid_t pid)

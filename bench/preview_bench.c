@@ -66,17 +66,6 @@ static int set_up_position(struct session* session)
     return 0;
 }
 
-static long file_size(const char* path)
-{
-    FILE* file = fopen(path, "rb");
-    if (!file)
-        return -1;
-    fseek(file, 0, SEEK_END);
-    long size = ftell(file);
-    fclose(file);
-    return size;
-}
-
 struct limit {
     tjhandle decoder;
     unsigned char* pixels[4];
@@ -96,7 +85,7 @@ static int limit_prepare(struct limit* limit, const char* folder)
     memset(limit->sheet, 0, (size_t)sheet_width * sheet_height * 3);
     for (int k = 0; k < 4; k++) {
         snprintf(limit->paths[k], sizeof limit->paths[k], "%s/TEMP/%d.jpg", folder, k + 1);
-        long size = file_size(limit->paths[k]);
+        long size = driver_file_size(limit->paths[k]);
         if (size <= 0)
             return -1;
         limit->capacity[k] = (unsigned long)size;

@@ -374,6 +374,17 @@ static int compare_doubles(const void* a, const void* b)
     return (x > y) - (x < y);
 }
 
+long driver_file_size(const char* path)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return -1;
+    fseek(file, 0, SEEK_END);
+    long size = ftell(file);
+    fclose(file);
+    return size;
+}
+
 double driver_median(double* values, size_t count)
 {
     if (!count)

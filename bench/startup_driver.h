@@ -83,6 +83,9 @@ int driver_wait_exit(pid_t pid, double timeout_ms, long* peak_kib);
 char* driver_make_working_folder(const char* make_squares, int s);
 void driver_remove_folder(const char* folder);
 
+/* Size in bytes of the file at path, or -1 when it cannot be opened. */
+long driver_file_size(const char* path);
+
 /* Median of count values (sorts them). */
 double driver_median(double* values, size_t count);
 

@@ -3,11 +3,10 @@ task-text placeholder, on the real program under Xvfb with xdotool."""
 
 import os
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from desktop import DesktopTest, Image  # noqa: E402
+from desktop import DesktopTest, Image, wait_until  # noqa: E402
 import save_dialog  # noqa: E402
 
 
@@ -140,15 +139,6 @@ class Placeholder(DesktopTest):
         self.assertTrue(wait_until(lambda: ink() < 40), "the typed placeholder is cleared")
         self.assertEqual(save_dialog.field_text(program, *field_point(program), timeout=1.5), None,
                          "an empty field has nothing to select")
-
-
-def wait_until(condition, timeout=5):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.1)
-    return False
 
 
 if __name__ == "__main__":

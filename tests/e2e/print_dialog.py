@@ -8,7 +8,7 @@ import os
 import subprocess
 import time
 
-from desktop import SHOTS, Image
+from desktop import SHOTS, Image, wait_until
 
 PREVIEW_SIZE = (1000, 730)
 PRINT_TITLE = "Print"
@@ -70,24 +70,13 @@ def preview_shown(program):
 
 def find_window(program, title, timeout=10):
     """Id of the program's shown window titled exactly title, or None after timeout seconds."""
-    deadline = time.time() + timeout
-    while True:
-        for window in _visible_windows(program.display, program.process.pid):
-            if _name(program.display, window) == title:
-                return window
-        if time.time() >= deadline:
-            return None
-        time.sleep(0.05)
+    return wait_until(lambda: next((w for w in _visible_windows(program.display, program.process.pid)
+                                    if _name(program.display, w) == title), None), timeout)
 
 
 def wait_gone(program, window, timeout=10):
     """True once window is no longer shown, False if it still is after timeout seconds."""
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if window not in _visible_windows(program.display, program.process.pid):
-            return True
-        time.sleep(0.05)
-    return False
+    return bool(wait_until(lambda: window not in _visible_windows(program.display, program.process.pid), timeout))
 
 
 def preview_sheet(program, preview, name):

@@ -11,20 +11,19 @@ import os
 import subprocess
 import time
 
+from desktop import wait_until
+
 SAVE_TITLE = "Save image"
 ERROR_TITLE = "Ошибка"
 
 
 def find_window(display, name, timeout=10):
     """Id of the visible window titled exactly name, waiting up to timeout."""
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = display.run("xdotool", "search", "--onlyvisible", "--name", "^" + name + "$",
-                            check=False).split()
-        if found:
-            return found[0]
-        time.sleep(0.05)
-    raise AssertionError(f"no window named {name!r} within {timeout} s")
+    found = wait_until(lambda: display.run("xdotool", "search", "--onlyvisible", "--name", "^" + name + "$",
+                                           check=False).split(), timeout)
+    if not found:
+        raise AssertionError(f"no window named {name!r} within {timeout} s")
+    return found[0]
 
 
 def window_shown(display, window):
@@ -33,12 +32,8 @@ def window_shown(display, window):
 
 
 def wait_gone(display, window, timeout=10):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if not window_shown(display, window):
-            return
-        time.sleep(0.05)
-    raise AssertionError(f"window {window} still shown after {timeout} s")
+    if not wait_until(lambda: not window_shown(display, window), timeout):
+        raise AssertionError(f"window {window} still shown after {timeout} s")
 
 
 def window_box(display, window):
