@@ -5,44 +5,30 @@
 #include <cerrno>
 
 #include "app/file_services.h"
-#include "imaging/drawing.h"
 #include "imaging/fonts.h"
-#include "imaging/image_output.h"
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
+#include "layout/diagram_layout.h"
 #include "toolkit/gadget.h"
 #include "toolkit/save_requester.h"
 
 namespace {
 
 constexpr std::uint32_t jpeg_code = four_letter_code("JPEG");
-constexpr colour white = 0xFFFFFF;
-constexpr colour black = 0;
 constexpr int diagram_image = 100;
 
-void draw_task_text(int s)
+// The board has no model of its own: the diagram shows exactly what the
+// square gadgets show.
+diagram_content board_content()
 {
-    drawing_font(font_handle(0));
-    int w = text_width(gadget_get_text(82));
-    draw_text((9 * s - w) / 2, 9 * s + 2, gadget_get_text(82), black, white);
-}
-
-void draw_frame_strips(int s)
-{
-    draw_image(image_handle(27), 0, 0);
-    draw_image(image_handle(27), 0, 8 * s + s / 2);
-    draw_image(image_handle(28), 0, s / 2);
-    draw_image(image_handle(28), 8 * s + s / 2, s / 2);
-}
-
-// The squares come back from the gadgets, so the diagram shows exactly what
-// the board shows.
-void draw_squares(int s)
-{
-    int k = 0;
-    for (int col = 1; col <= 8; col++)
-        for (int row = 1; row <= 8; row++)
-            draw_image(reinterpret_cast<GdkPixbuf*>(gadget_get_state(++k)), col * s - s / 2, row * s - s / 2);
+    diagram_content content{};
+    for (int n = 1; n <= board_squares; n++)
+        content.squares[n - 1] = reinterpret_cast<GdkPixbuf*>(gadget_get_state(n));
+    content.horizontal_strip = image_handle(27);
+    content.vertical_strip = image_handle(28);
+    content.font = font_handle(0);
+    content.task_text = gadget_get_text(82);
+    return content;
 }
 
 text save_failure_reason(int error)
@@ -74,18 +60,8 @@ bool save_or_tell(const text& path)
 
 void render_diagram()
 {
-    const int s = composer.square_size;
     directory_set_current(composer.temp_folder);
-    image_create(diagram_image, 9 * s, 9 * s + s / 2);
-    drawing_start(image_output(diagram_image));
-    drawing_mode(drawing_mode_bit::gradient);
-    draw_box(0, 0, 10 * s, 10 * s, white);
-    drawing_mode(drawing_mode_bit::outlined);
-    draw_box(0, 0, 9 * s, s / 2, black);
-    draw_task_text(s);
-    draw_frame_strips(s);
-    draw_squares(s);
-    drawing_stop();
+    render_diagram_image(diagram_image, composer.square_size, board_content());
 }
 
 void save_diagram()

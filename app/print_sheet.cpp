@@ -8,6 +8,7 @@
 #include "imaging/image_output.h"
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
+#include "layout/sheet_layout.h"
 #include "print/print_job.h"
 #include "print/printer_output.h"
 #include "toolkit/event_queue.h"
@@ -21,11 +22,6 @@ constexpr colour white = 0xFFFFFF;
 constexpr int blank_image = 0;
 constexpr int collected_image = 99;
 constexpr int sheet_image = 101;
-constexpr int sheet_margin = 40;
-constexpr int sheet_gap = 20;
-constexpr int sheet_width = 2 * sheet_margin + sheet_gap + 1080;
-constexpr int sheet_height = sheet_width * 138 / 100;
-static_assert(sheet_width == 1180 && sheet_height == 1628);
 
 // The collected files are named in full, so they can land nowhere but in TEMP/.
 text collected_file(int k)
@@ -42,11 +38,9 @@ void paint_white(int width, int height)
 void draw_collected_diagram(int k)
 {
     image_load(collected_image, collected_file(k));
-    const int w = image_width(collected_image), h = image_height(collected_image);
-    const int x = k % 2 == 1 ? sheet_margin : sheet_margin + w + sheet_gap;
-    const int y = k <= 2 ? sheet_margin : sheet_margin + h + sheet_gap;
-    if (k <= 4)
-        draw_image(image_handle(collected_image), x, y);
+    const sheet_point at = sheet_cell_origin(k, image_width(collected_image), image_height(collected_image));
+    if (k <= sheet_cells)
+        draw_image(image_handle(collected_image), at.x, at.y);
 }
 
 void compose_sheet()

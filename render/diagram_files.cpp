@@ -1,0 +1,156 @@
+// A list is split among worker processes, one per processor, each drawing
+// every n-th position: diagrams do not depend on each other, and the toolkit
+// draws in one thread per process. The square set is loaded once before the
+// split; the display, which cannot be shared, is opened by each worker.
+#include "render/diagram_files.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtk/gtk.h>
+
+#include "imaging/image_plugins.h"
+#include "imaging/image_store.h"
+#include "render/square_set.h"
+
+namespace {
+
+constexpr std::uint32_t jpeg_code = four_letter_code("JPEG");
+constexpr int most_workers = 8;
+constexpr int positions_per_worker = 8;  // fewer are not worth a process
+constexpr useconds_t progress_interval = 100000;
+
+void report(const std::string& line)
+{
+    std::fprintf(stderr, "chess-diagram-render: %s\n", line.c_str());
+}
+
+int worker_count(int positions)
+{
+    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    long workers = processors < 1 ? 1 : processors;
+    workers = std::min<long>({workers, long(most_workers), long(std::max(1, positions / positions_per_worker))});
+    return int(workers);
+}
+
+// Draws positions worker, worker + workers, ...; returns the failures.
+int write_share(const position_list& list, const std::string& output, int worker, int workers,
+                std::atomic<int>* done)
+{
+    int failures = 0;
+    const int count = list.position_lines;
+    for (std::size_t i = std::size_t(worker); i < list.positions.size(); i += std::size_t(workers)) {
+        const listed_position& entry = list.positions[i];
+        std::string error;
+        if (!write_diagram_file(entry.position, entry.task_text, listed_file_name(output, entry.number, count),
+                                &error)) {
+            report("строка " + std::to_string(entry.line) + ": " + error);
+            failures++;
+        }
+        done->fetch_add(1, std::memory_order_relaxed);
+    }
+    return failures;
+}
+
+void show_progress(int done, int total)
+{
+    std::fprintf(stderr, "\rchess-diagram-render: %d из %d", done, total);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+void open_display_if_any()
+{
+    int argc = 1;
+    char name[] = "chess-diagram-render";
+    char* args[] = {name, nullptr};
+    char** argv = args;
+    gtk_init_check(&argc, &argv);
+}
+
+bool save_rendered_diagram(const std::string& path, std::string* error)
+{
+    if (image_save(rendered_diagram, text_from_utf8(path), jpeg_code))
+        return true;
+    const int reason = image_encode_last_errno();
+    *error = "не удалось записать " + path + (reason ? ": " + std::string(std::strerror(reason)) : std::string());
+    return false;
+}
+
+bool write_diagram_file(const board_position& position, const text& task_text, const std::string& path,
+                        std::string* error)
+{
+    render_position(rendered_diagram, position, task_text);
+    return save_rendered_diagram(path, error);
+}
+
+std::string listed_file_name(const std::string& output, int number, int count)
+{
+    const std::size_t slash = output.rfind('/');
+    std::size_t dot = output.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+        dot = output.size();
+    const int digits = std::max(3, int(std::to_string(count).size()));
+    char numbered[32];
+    std::snprintf(numbered, sizeof numbered, "-%0*d", digits, number);
+    const std::string extension = dot == output.size() ? ".jpg" : output.substr(dot);
+    return output.substr(0, dot) + numbered + extension;
+}
+
+int write_listed_diagrams(const position_list& list, const std::string& output)
+{
+    const int total = int(list.positions.size());
+    const bool progress = isatty(STDERR_FILENO) && total > positions_per_worker;
+    const int workers = worker_count(total);
+    void* shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) {
+        open_display_if_any();
+        std::atomic<int> done{0};
+        return write_share(list, output, 0, 1, &done);
+    }
+    auto* done = new (shared) std::atomic<int>(0);
+
+    std::vector<pid_t> children;
+    int failures = 0;
+    for (int worker = 0; worker < workers; worker++) {
+        const pid_t child = workers > 1 ? fork() : -1;
+        if (child == 0) {
+            open_display_if_any();
+            std::fflush(stderr);
+            _exit(write_share(list, output, worker, workers, done) == 0 ? 0 : 1);
+        }
+        if (child > 0) {
+            children.push_back(child);
+            continue;
+        }
+        // One worker, or no process to be had: this process does the share.
+        open_display_if_any();
+        failures += write_share(list, output, worker, workers, done);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        while (progress && waitpid(child, &status, WNOHANG) == 0) {
+            show_progress(done->load(std::memory_order_relaxed), total);
+            usleep(progress_interval);
+        }
+        if (!progress)
+            waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            failures++;
+    }
+    if (progress) {
+        show_progress(done->load(), total);
+        std::fputc('\n', stderr);
+    }
+    munmap(shared, sizeof(std::atomic<int>));
+    return failures;
+}

@@ -1,0 +1,135 @@
+// Options take their value as the next argument or after "=" (--fen=...,
+// --text=...). A mode's options are checked against each other here, so the
+// rest of the program can trust them.
+#include "render/options.h"
+
+#include <cstring>
+#include <string_view>
+
+const char render_usage[] =
+    "Использование:\n"
+    "  chess-diagram-render --fen FEN [--text ТЕКСТ] [--cross КЛЕТКИ] [--ring КЛЕТКИ] [--data ПАПКА] -o ДИАГРАММА.jpg\n"
+    "  chess-diagram-render --list СПИСОК [--data ПАПКА] [-o ДИАГРАММА.jpg] [--sheets ЛИСТЫ.pdf]\n"
+    "  chess-diagram-render --read ДИАГРАММА.jpg [--data ПАПКА]\n"
+    "\n"
+    "Рисует диаграммы шахматных задач так же, как редактор chess-diagram, и читает их обратно.\n"
+    "\n"
+    "  --fen FEN        позиция: поле доски FEN (KQRBNP белые, kqrbnp чёрные, цифры — пустые клетки,\n"
+    "                   / между рядами, первым ряд 8); остальные поля полного FEN не нужны\n"
+    "  --text ТЕКСТ     текст задания под доской\n"
+    "  --cross КЛЕТКИ   клетки с крестиком, через запятую: e4,f5\n"
+    "  --ring КЛЕТКИ    клетки с кружком\n"
+    "  --data ПАПКА     набор клеток 1.jpg … 32.jpg (без него ./DATA, а если её нет, набор из установки)\n"
+    "  -o ФАЙЛ          куда записать диаграмму; для списка ФАЙЛ-001.jpg, ФАЙЛ-002.jpg, …\n"
+    "  --list СПИСОК    по позиции в строке: FEN, табуляция, текст задания; пустые строки\n"
+    "                   и строки с # в начале пропускаются\n"
+    "  --sheets ФАЙЛ    листы печати по четыре диаграммы, страница A4 на лист, в PDF\n"
+    "  --read ФАЙЛ      напечатать позицию (FEN) и клетки с метками диаграммы,\n"
+    "                   нарисованной редактором или этой программой с тем же набором клеток\n"
+    "  -h, --help       эта справка\n"
+    "\n"
+    "Код выхода 0, если всё сделано; 1, если нет (причина одной строкой на stderr;\n"
+    "при ошибке файл не пишется, а из списка пишутся все правильные позиции).\n";
+
+namespace {
+
+struct option_entry {
+    const char* name;
+    std::string render_options::*value;
+    render_mode mode;  // the mode this option starts, or none
+};
+
+constexpr option_entry option_table[] = {
+    {"--fen", &render_options::fen, render_mode::one_position},
+    {"--list", &render_options::list_file, render_mode::position_list},
+    {"--read", &render_options::read_file, render_mode::read_back},
+    {"--text", &render_options::task_text, render_mode::none},
+    {"--cross", &render_options::cross_squares, render_mode::none},
+    {"--ring", &render_options::ring_squares, render_mode::none},
+    {"--data", &render_options::data_folder, render_mode::none},
+    {"-o", &render_options::output, render_mode::none},
+    {"--output", &render_options::output, render_mode::none},
+    {"--sheets", &render_options::sheets_pdf, render_mode::none},
+};
+
+const option_entry* find_option(std::string_view name)
+{
+    for (const option_entry& entry : option_table)
+        if (name == entry.name)
+            return &entry;
+    return nullptr;
+}
+
+bool check_mode(const render_options& o, std::string* error)
+{
+    const bool with_position = !o.task_text.empty() || !o.cross_squares.empty() || !o.ring_squares.empty();
+    switch (o.mode) {
+    case render_mode::none: *error = "нужен один из ключей --fen, --list или --read (справка: --help)"; return false;
+    case render_mode::help: return true;
+    case render_mode::one_position:
+        if (o.output.empty())
+            *error = "для --fen нужен -o ФАЙЛ";
+        else if (!o.sheets_pdf.empty())
+            *error = "--sheets работает только со списком (--list)";
+        break;
+    case render_mode::position_list:
+        if (o.output.empty() && o.sheets_pdf.empty())
+            *error = "для --list нужен -o ФАЙЛ или --sheets ФАЙЛ.pdf";
+        else if (with_position)
+            *error = "--text, --cross и --ring относятся к --fen; в списке текст идёт после табуляции";
+        break;
+    case render_mode::read_back:
+        if (with_position || !o.output.empty() || !o.sheets_pdf.empty())
+            *error = "с --read можно указать только --data";
+        break;
+    }
+    return error->empty();
+}
+
+}  // namespace
+
+bool parse_render_options(int argc, char** argv, render_options* options, std::string* error)
+{
+    render_options o;
+    error->clear();
+    for (int i = 1; i < argc; i++) {
+        std::string_view argument = argv[i];
+        if (argument == "-h" || argument == "--help") {
+            o.mode = render_mode::help;
+            continue;
+        }
+        const std::size_t equals = argument.find('=');
+        const bool joined = argument.rfind("--", 0) == 0 && equals != std::string_view::npos;
+        const option_entry* entry = find_option(joined ? argument.substr(0, equals) : argument);
+        if (!entry) {
+            *error = "неизвестный ключ «" + std::string(argument) + "» (справка: --help)";
+            return false;
+        }
+        if (!joined && i + 1 >= argc) {
+            *error = "у ключа " + std::string(entry->name) + " нет значения";
+            return false;
+        }
+        const std::string value(joined ? argument.substr(equals + 1) : std::string_view(argv[++i]));
+        std::string& field = o.*(entry->value);
+        // Markers may be given in several lists; everything else once.
+        const bool markers = entry->value == &render_options::cross_squares ||
+                             entry->value == &render_options::ring_squares;
+        if (!field.empty() && !markers) {
+            *error = "ключ " + std::string(entry->name) + " указан дважды";
+            return false;
+        }
+        field = field.empty() ? value : field + "," + value;
+        if (entry->mode != render_mode::none) {
+            if (o.mode != render_mode::none && o.mode != render_mode::help) {
+                *error = "--fen, --list и --read нельзя указывать вместе";
+                return false;
+            }
+            if (o.mode != render_mode::help)
+                o.mode = entry->mode;
+        }
+    }
+    if (!check_mode(o, error))
+        return false;
+    *options = o;
+    return true;
+}

@@ -1,0 +1,26 @@
+// The renderer's command line: one of three modes (a position given as FEN,
+// a list of positions, a diagram to read back) and what each mode takes.
+#pragma once
+
+#include <string>
+
+enum class render_mode { none, help, one_position, position_list, read_back };
+
+struct render_options {
+    render_mode mode = render_mode::none;
+    std::string fen;
+    std::string task_text;  // UTF-8, as given
+    std::string cross_squares;  // "e4,f5"
+    std::string ring_squares;
+    std::string data_folder;  // empty: ./DATA, else the installed set
+    std::string output;       // -o
+    std::string list_file;
+    std::string sheets_pdf;
+    std::string read_file;
+};
+
+// Fills options from argv; on a usage error returns false with one line
+// saying what is wrong.
+bool parse_render_options(int argc, char** argv, render_options* options, std::string* error);
+
+extern const char render_usage[];

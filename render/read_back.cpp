@@ -1,0 +1,135 @@
+// Each board square of the diagram is compared with every image the square
+// set has for a square of its shade, and the nearest one wins. Distances are
+// taken between block averages rather than single pixels: JPEG's losses are
+// mostly fine ringing, which averaging removes, while a different piece
+// differs in whole areas, which averaging keeps.
+#include "render/read_back.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "imaging/image_store.h"
+#include "render/square_set.h"
+
+namespace {
+
+constexpr std::int32_t read_image = 102;
+
+// Light squares show the odd image of a pair, dark squares the even one;
+// 27 and 28 are the frame strips, never a square.
+constexpr int light_candidates[] = {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 29, 31};
+constexpr char candidate_content[] = "KQRBNPkqrbnp.+o";
+static_assert(std::size(light_candidates) + 1 == std::size(candidate_content));
+
+// Measured on book-style and flat-colour sets from s = 16 to 90 at the
+// diagrams' JPEG quality: the right image stays within 5 of a square, any
+// other image is 17 or more away.
+constexpr double match_threshold = 10.0;
+constexpr int block = 2;
+
+struct square_area {
+    GdkPixbuf* pixbuf;
+    int x, y;
+};
+
+// JPEG smears colour across a square's edge into its neighbours, so a few
+// pixels at the edge are left out of the comparison.
+int edge_margin(int s)
+{
+    return std::clamp(s / 20, 1, 3);
+}
+
+// Mean absolute difference per channel of two s x s areas, taken between
+// averages of 2 x 2 blocks inside the edge margin. An image too small to
+// hold the area matches nothing.
+double area_distance(const square_area& a, const square_area& b, int s)
+{
+    const int margin = edge_margin(s);
+    const int blocks = (s - 2 * margin) / block;
+    for (const square_area* area : {&a, &b})
+        if (gdk_pixbuf_get_width(area->pixbuf) < area->x + s || gdk_pixbuf_get_height(area->pixbuf) < area->y + s)
+            return std::numeric_limits<double>::max();
+    if (blocks <= 0)
+        return 0;
+    const int channels_a = gdk_pixbuf_get_n_channels(a.pixbuf), channels_b = gdk_pixbuf_get_n_channels(b.pixbuf);
+    const int stride_a = gdk_pixbuf_get_rowstride(a.pixbuf), stride_b = gdk_pixbuf_get_rowstride(b.pixbuf);
+    const std::uint8_t* pixels_a = gdk_pixbuf_get_pixels(a.pixbuf);
+    const std::uint8_t* pixels_b = gdk_pixbuf_get_pixels(b.pixbuf);
+    std::uint64_t total = 0;
+    for (int by = 0; by < blocks; by++)
+        for (int bx = 0; bx < blocks; bx++) {
+            int sum_a[3] = {}, sum_b[3] = {};
+            for (int y = margin + by * block; y < margin + (by + 1) * block; y++) {
+                const int x = margin + bx * block;
+                const std::uint8_t* pa = pixels_a + std::ptrdiff_t(a.y + y) * stride_a + std::ptrdiff_t(a.x + x) * channels_a;
+                const std::uint8_t* pb = pixels_b + std::ptrdiff_t(b.y + y) * stride_b + std::ptrdiff_t(b.x + x) * channels_b;
+                for (int i = 0; i < block; i++, pa += channels_a, pb += channels_b)
+                    for (int c = 0; c < 3; c++) {
+                        sum_a[c] += pa[c];
+                        sum_b[c] += pb[c];
+                    }
+            }
+            for (int c = 0; c < 3; c++)
+                total += std::uint64_t(std::abs(sum_a[c] - sum_b[c]));
+        }
+    return double(total) / (double(blocks) * blocks * 3 * block * block);
+}
+
+bool check_size(const std::string& path, std::string* error)
+{
+    const int s = square_set_size();
+    const int width = image_width(read_image), height = image_height(read_image);
+    if (width == diagram_width(s) && height == diagram_height(s))
+        return true;
+    *error = "рисунок " + path + " размером " + std::to_string(width) + " × " + std::to_string(height) +
+             ", а диаграмма этого набора клеток — " + std::to_string(diagram_width(s)) + " × " +
+             std::to_string(diagram_height(s));
+    return false;
+}
+
+}  // namespace
+
+bool read_diagram(const std::string& path, board_position* position, std::string* error)
+{
+    if (!image_load(read_image, text_from_utf8(path))) {
+        *error = "не удалось прочитать рисунок " + path;
+        return false;
+    }
+    if (!check_size(path, error))
+        return false;
+    const int s = square_set_size();
+    for (int n = 1; n <= board_squares; n++) {
+        const square_area shown{image_handle(read_image), diagram_square_x(n, s), diagram_square_y(n, s)};
+        const int shade = board_square_is_light(n) ? 0 : 1;
+        double best = std::numeric_limits<double>::max();
+        std::size_t chosen = 0;
+        for (std::size_t i = 0; i < std::size(light_candidates); i++) {
+            const double d = area_distance(shown, {image_handle(light_candidates[i] + shade), 0, 0}, s);
+            if (d < best) {
+                best = d;
+                chosen = i;
+            }
+        }
+        if (best > match_threshold) {
+            *error = "клетка " + square_name(n) + " не похожа ни на одно изображение набора клеток";
+            return false;
+        }
+        (*position)[n - 1] = candidate_content[chosen];
+    }
+    return true;
+}
+void print_read_position(const board_position& position)
+{
+    std::printf("%s\n", board_fen(position).c_str());
+    for (auto [marker, name] : {std::pair{cross_marker, "cross"}, std::pair{ring_marker, "ring"}}) {
+        std::string squares;
+        for (int n = 1; n <= board_squares; n++)
+            if (position[n - 1] == marker)
+                squares += (squares.empty() ? "" : ",") + square_name(n);
+        if (!squares.empty())
+            std::printf("%s: %s\n", name, squares.c_str());
+    }
+}
