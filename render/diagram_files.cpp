@@ -74,7 +74,10 @@ void open_display_if_any()
     char name[] = "chess-diagram-render";
     char* args[] = {name, nullptr};
     char** argv = args;
-    gtk_init_check(&argc, &argv);
+    // The settings give the screen its font resolution and options, as they
+    // do in the editor once its first widget exists; text must match its.
+    if (gtk_init_check(&argc, &argv))
+        gtk_settings_get_default();
 }
 
 bool save_rendered_diagram(const std::string& path, std::string* error)

@@ -1,0 +1,275 @@
+// chess-diagram-render --list of 1000 positions, the way a problem column or
+// a collection is drawn, in diagrams per second.
+//
+// ours:  the real program on a list of 1000 positions at s = 60, each with a
+//        task text, writing 1000 JPEG files; wall time per diagram.
+// peer:  ImageMagick's convert, which a user would otherwise script: one run
+//        per diagram composing the same 68 images and the text, as many runs
+//        at a time as there are processors; wall time per diagram.
+// limit: what no renderer can beat: the 68 square copies and one TurboJPEG
+//        encode at the same quality and subsampling per diagram, on every
+//        processor at once (the time of one divided by the processors).
+//
+// Run by make bench, under xvfb-run, so the program draws its text as the
+// editor does.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <turbojpeg.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using clock_type = std::chrono::steady_clock;
+
+constexpr int positions = 1000;
+constexpr int peer_positions = 40;
+constexpr int repetitions = 5;
+constexpr int s = 60;
+constexpr int width = 9 * s, height = 9 * s + s / 2;
+const char* const task_texts[] = {"Мат в 2 хода", "Мат в 3 хода", "Выигрыш", "Ничья", "Кооперативный мат в 2 хода"};
+
+double ms_since(clock_type::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(clock_type::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+int run(const std::vector<std::string>& command)
+{
+    std::vector<char*> argv;
+    for (const std::string& part : command)
+        argv.push_back(const_cast<char*>(part.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A position with both kings and 4 to 20 other men, from a fixed seed so
+// every run draws the same list.
+struct position {
+    char square[8][8];  // [rank from 8][file from a], 0 for empty
+    std::string fen() const
+    {
+        std::string text;
+        for (int r = 0; r < 8; r++) {
+            int gap = 0;
+            for (int f = 0; f < 8; f++) {
+                if (!square[r][f]) {
+                    gap++;
+                    continue;
+                }
+                if (gap)
+                    text += char('0' + gap);
+                gap = 0;
+                text += square[r][f];
+            }
+            if (gap)
+                text += char('0' + gap);
+            if (r < 7)
+                text += '/';
+        }
+        return text;
+    }
+};
+
+std::vector<position> make_positions(int count)
+{
+    std::vector<position> list;
+    unsigned seed = 7;
+    auto next = [&seed](unsigned bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % bound;
+    };
+    const char men[] = "QRRBBNNPPPPPqrrbbnnppppp";
+    for (int i = 0; i < count; i++) {
+        position p{};
+        std::string placed = "Kk";
+        for (unsigned m = 4 + next(17); m > 0; m--)
+            placed += men[next(sizeof men - 1)];
+        for (char man : placed) {
+            unsigned r, f;
+            do {
+                r = next(8);
+                f = next(8);
+            } while (p.square[r][f]);
+            p.square[r][f] = man;
+        }
+        list.push_back(p);
+    }
+    return list;
+}
+
+// The square image a square (rank index, file index) shows.
+int square_image(const position& p, int r, int f)
+{
+    const char* order = "KQRBNPkqrbnp";
+    const char man = p.square[r][f];
+    const int odd = man ? 2 * int(std::strchr(order, man) - order) + 1 : 25;
+    const bool light = (r + f) % 2 == 0;
+    return light ? odd : odd + 1;
+}
+
+double ours_ms(const fs::path& work, const std::string& renderer)
+{
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; i++) {
+        fs::path out = work / ("ours" + std::to_string(i));
+        fs::create_directory(out);
+        auto start = clock_type::now();
+        if (run({renderer, "--list", (work / "list.txt").string(), "--data", (work / "DATA").string(), "-o",
+                 (out / "d.jpg").string()}) != 0) {
+            std::fprintf(stderr, "render_list_bench: the renderer failed\n");
+            std::exit(1);
+        }
+        times.push_back(ms_since(start) / positions);
+        fs::remove_all(out);
+    }
+    return median(times);
+}
+
+double peer_ms(const fs::path& work, const std::vector<position>& list, int processors)
+{
+    const fs::path data = work / "DATA";
+    auto image = [&data](int n) { return (data / (std::to_string(n) + ".jpg")).string(); };
+    std::vector<double> times;
+    for (int repetition = 0; repetition < 3; repetition++) {
+        auto start = clock_type::now();
+        std::vector<pid_t> running;
+        for (int i = 0; i < peer_positions; i++) {
+            std::vector<std::string> command = {"convert", "-size", std::to_string(width) + "x" + std::to_string(height),
+                                                "xc:white"};
+            auto place = [&command](const std::string& file, int x, int y) {
+                command.insert(command.end(), {file, "-geometry", "+" + std::to_string(x) + "+" + std::to_string(y),
+                                               "-composite"});
+            };
+            place(image(27), 0, 0);
+            place(image(27), 0, 8 * s + s / 2);
+            place(image(28), 0, s / 2);
+            place(image(28), 8 * s + s / 2, s / 2);
+            for (int f = 0; f < 8; f++)
+                for (int r = 0; r < 8; r++)
+                    place(image(square_image(list[std::size_t(i)], r, f)), (f + 1) * s - s / 2, (r + 1) * s - s / 2);
+            command.insert(command.end(), {"-font", "DejaVu-Sans", "-pointsize", "12", "-fill", "black", "-gravity",
+                                           "North", "-annotate", "+0+" + std::to_string(9 * s + 2),
+                                           task_texts[i % 5], "-quality", "70", "-sampling-factor", "2x2",
+                                           (work / ("peer" + std::to_string(i) + ".jpg")).string()});
+            if (int(running.size()) == processors) {
+                waitpid(running.front(), nullptr, 0);
+                running.erase(running.begin());
+            }
+            std::vector<char*> argv;
+            for (std::string& part : command)
+                argv.push_back(part.data());
+            argv.push_back(nullptr);
+            pid_t pid = fork();
+            if (pid == 0) {
+                execvp(argv[0], argv.data());
+                _exit(127);
+            }
+            running.push_back(pid);
+        }
+        for (pid_t pid : running)
+            waitpid(pid, nullptr, 0);
+        times.push_back(ms_since(start) / peer_positions);
+    }
+    return median(times);
+}
+
+// 68 square copies into one diagram buffer and one TurboJPEG encode, per
+// diagram on one processor.
+double limit_ms(const fs::path& work, const std::vector<position>& list)
+{
+    tjhandle decoder = tjInitDecompress();
+    std::vector<std::vector<unsigned char>> squares(33);
+    std::vector<int> widths(33), heights(33);
+    for (int n = 1; n <= 32; n++) {
+        std::ifstream in(work / "DATA" / (std::to_string(n) + ".jpg"), std::ios::binary);
+        std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), {});
+        int subsampling = 0, colourspace = 0;
+        tjDecompressHeader3(decoder, file.data(), file.size(), &widths[n], &heights[n], &subsampling, &colourspace);
+        squares[n].resize(std::size_t(widths[n]) * heights[n] * 3);
+        tjDecompress2(decoder, file.data(), file.size(), squares[n].data(), widths[n], 0, heights[n], TJPF_RGB, 0);
+    }
+    tjDestroy(decoder);
+    tjhandle encoder = tjInitCompress();
+    std::vector<unsigned char> diagram(std::size_t(width) * height * 3, 255);
+    unsigned char* jpeg = tjAlloc(int(tjBufSize(width, height, TJSAMP_420)));
+    auto copy = [&](int n, int x, int y) {
+        for (int row = 0; row < heights[n] && y + row < height; row++)
+            std::memcpy(&diagram[(std::size_t(y + row) * width + x) * 3], &squares[n][std::size_t(row) * widths[n] * 3],
+                        std::size_t(std::min(widths[n], width - x)) * 3);
+    };
+    std::vector<double> times;
+    for (int repetition = 0; repetition < repetitions; repetition++) {
+        auto start = clock_type::now();
+        for (const position& p : list) {
+            copy(27, 0, 0);
+            copy(27, 0, 8 * s + s / 2);
+            copy(28, 0, s / 2);
+            copy(28, 8 * s + s / 2, s / 2);
+            for (int f = 0; f < 8; f++)
+                for (int r = 0; r < 8; r++)
+                    copy(square_image(p, r, f), (f + 1) * s - s / 2, (r + 1) * s - s / 2);
+            unsigned long size = tjBufSize(width, height, TJSAMP_420);
+            tjCompress2(encoder, diagram.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_420, 70,
+                        TJFLAG_NOREALLOC | TJFLAG_ACCURATEDCT);
+        }
+        times.push_back(ms_since(start) / double(list.size()));
+    }
+    tjFree(jpeg);
+    tjDestroy(encoder);
+    return median(times);
+}
+
+}  // namespace
+
+int main()
+{
+    const fs::path build = fs::canonical("/proc/self/exe").parent_path().parent_path();
+    char pattern[] = "/tmp/chess-render-bench-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    const fs::path work = pattern;
+    fs::create_directory(work / "DATA");
+    if (run({(build / "tools" / "make-squares").string(), (work / "DATA").string(), std::to_string(s)}) != 0)
+        return 1;
+    const std::vector<position> list = make_positions(positions);
+    {
+        std::ofstream out(work / "list.txt");
+        for (int i = 0; i < positions; i++)
+            out << list[std::size_t(i)].fen() << " w - - 0 1\t" << task_texts[i % 5] << "\n";
+    }
+    const int processors = int(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+    const double ours = ours_ms(work, (build / "chess-diagram-render").string());
+    const double limit = limit_ms(work, list) / processors;
+    const double peer = peer_ms(work, list, processors);
+    fs::remove_all(work);
+
+    std::printf("render --list of %d positions on %d processors, diagrams per second:\n", positions, processors);
+    std::printf("  ours %.0f (target 1000), peer %.0f, limit %.0f\n", 1000 / ours, 1000 / peer, 1000 / limit);
+    std::printf("  ours/peer %.3f, ours/limit %.2f (times per diagram)\n", ours / peer, ours / limit);
+    std::printf("table|render --list, per diagram|%.4f|%.4f|%.4f\n", ours, peer, limit);
+    return 0;
+}

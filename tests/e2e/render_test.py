@@ -1,0 +1,205 @@
+"""chess-diagram-render as people who publish chess problems use it: a
+position set up in the editor and collected, read back from TEMP/1.jpg and
+drawn again from its FEN; a flat-colour square set of another size; PDF
+sheets of a list; and every malformed input refused with one line, status 1
+and no file. Pictures are decoded by ImageMagick, PDFs read by poppler."""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from desktop import BUILD, DesktopTest, Image, bind_keys  # noqa: E402
+from diagram_test import DiagramCase  # noqa: E402
+
+RENDER = os.path.join(BUILD, "chess-diagram-render")
+TASK_TEXT = "Мат в 2 хода"
+# Square (col, row) from the top-left, as the editor numbers them, and its name.
+SQUARE_NAMES = {(c, r): "abcdefgh"[c - 1] + str(9 - r) for c in range(1, 9) for r in range(1, 9)}
+
+
+def render(*arguments, display=None, cwd=None):
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    if display:
+        env.update(display.env)
+    return subprocess.run([RENDER, *arguments], capture_output=True, text=True, env=env, cwd=cwd)
+
+
+class RoundTrip(DiagramCase):
+    def test_a_collected_diagram_reads_back_and_renders_again_identically(self):
+        bind_keys(self.display, TASK_TEXT)
+        program = self.start()
+        # White: Kh1, Qd1, Nf3; black: Kh8, pawns g7 h7; a cross on f7.
+        position = {(8, 8): 1, (4, 8): 3, (6, 6): 9, (8, 1): 13, (7, 2): 23, (8, 2): 23, (6, 2): 29}
+        for palette, odd in ((69, 1), (70, 3), (73, 9), (75, 13), (80, 23), (88, 29)):
+            program.place(palette, *[square for square, image in position.items() if image == odd])
+        self.board_once_square_shows(program, 6, 2, 29, "render-board")
+        self.type_task_text(program, TASK_TEXT)
+        collected = self.collect(program, 1)
+        self.assert_diagram_shows(collected, position)
+
+        read = render("--read", collected, "--data", self.path("DATA"))
+        self.assertEqual(read.returncode, 0, read.stderr)
+        fen = "7k/6pp/8/8/8/5N2/8/3Q3K"
+        self.assertEqual(read.stdout, f"{fen}\ncross: f7\n")
+
+        again = os.path.join(self.folder, "again.jpg")
+        drawn = render("--fen", fen, "--text", TASK_TEXT, "--cross", "f7", "--data", self.path("DATA"),
+                       "-o", again, display=self.display)
+        self.assertEqual(drawn.returncode, 0, drawn.stderr)
+        with open(collected, "rb") as a, open(again, "rb") as b:
+            self.assertEqual(a.read(), b.read(), "the renderer's file differs from the editor's")
+
+        # Without a display the text goes through Pango and cairo directly:
+        # only the band under the board may differ, by antialiasing.
+        headless = os.path.join(self.folder, "headless.jpg")
+        drawn = render("--fen", fen, "--text", TASK_TEXT, "--cross", "f7", "--data", self.path("DATA"),
+                       "-o", headless)
+        self.assertEqual(drawn.returncode, 0, drawn.stderr)
+        s = self.square_size
+        board_rows = 9 * s + 2 - 8  # JPEG blocks next to the text band may change too
+        editor, alone = Image.load(collected), Image.load(headless)
+        self.assertEqual(editor.region(0, 0, 9 * s, board_rows).data, alone.region(0, 0, 9 * s, board_rows).data)
+        band = (0, 9 * s + 2, 9 * s, s // 2 - 2)
+        self.assertLess(editor.region(*band).mean_difference(alone.region(*band)), 6.0)
+        self.assertEqual(self.text_ink(headless), self.text_ink(collected))
+
+
+class FlatColours(unittest.TestCase):
+    """A square set of another size whose every image is one flat colour, so
+    each square of the diagram says which image was drawn there."""
+
+    size = 50
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="chess-render-")
+        self.data = os.path.join(self.folder, "DATA")
+        os.mkdir(self.data)
+        self.colours = {}
+        for n in range(1, 33):
+            width, height = {27: (9 * self.size, self.size // 2), 28: (self.size // 2, 8 * self.size)}.get(
+                n, (self.size, self.size))
+            colour = ((n * 53) % 256, (n * 97 + 40) % 256, (n * 151 + 90) % 256)
+            self.colours[n] = colour
+            subprocess.run(["convert", "-size", f"{width}x{height}", f"xc:rgb{colour}", "-quality", "95",
+                            os.path.join(self.data, f"{n}.jpg")], check=True)
+
+    def tearDown(self):
+        subprocess.run(["rm", "-rf", self.folder])
+
+    def out(self, name):
+        return os.path.join(self.folder, name)
+
+    def test_squares_land_where_the_fen_puts_them_and_read_back(self):
+        fen = "r3k2r/1b4bq/8/8/8/8/7B/R3K2R"
+        made = render("--fen", fen + " w KQkq - 0 1", "--ring", "e4,d5", "--cross", "a1", "--data", self.data,
+                      "-o", self.out("d.jpg"))
+        # a1 holds a rook: a marker cannot go there.
+        self.assertEqual(made.returncode, 1)
+        self.assertFalse(os.path.exists(self.out("d.jpg")))
+        made = render("--fen", fen + " w KQkq - 0 1", "--ring", "e4,d5", "--cross", "b1", "--data", self.data,
+                      "-o", self.out("d.jpg"))
+        self.assertEqual(made.returncode, 0, made.stderr)
+        s = self.size
+        diagram = Image.load(self.out("d.jpg"))
+        self.assertEqual((diagram.width, diagram.height), (450, 475))
+        pieces = {"r": 17, "k": 13, "b": 19, "q": 15, "R": 5, "K": 1, "B": 7}
+        placed = {(1, 1): "r", (5, 1): "k", (8, 1): "r", (2, 2): "b", (7, 2): "b", (8, 2): "q", (8, 7): "B",
+                  (1, 8): "R", (5, 8): "K", (8, 8): "R"}
+        for (col, row), name in SQUARE_NAMES.items():
+            odd = pieces[placed[(col, row)]] if (col, row) in placed else 25
+            odd = {"e4": 31, "d5": 31, "b1": 29}.get(name, odd)
+            expected = self.colours[odd if (col + row) % 2 == 0 else odd + 1]
+            got = diagram.pixel(col * s - s // 2 + s // 2, row * s - s // 2 + s // 2)
+            self.assertLessEqual(max(abs(a - b) for a, b in zip(got, expected)), 12, (name, got, expected))
+        read = render("--read", self.out("d.jpg"), "--data", self.data)
+        self.assertEqual(read.stdout, f"{fen}\ncross: b1\nring: d5,e4\n", read.stderr)
+
+        # A diagram of another square size is named by its size.
+        other = os.path.join(self.folder, "other")
+        os.mkdir(other)
+        subprocess.run([os.path.join(BUILD, "tools", "make-squares"), other, "60"], check=True)
+        read = render("--read", self.out("d.jpg"), "--data", other)
+        self.assertEqual(read.returncode, 1)
+        self.assertIn("450 × 475", read.stderr)
+
+    def test_malformed_input_gives_one_line_status_1_and_no_file(self):
+        broken = os.path.join(self.folder, "broken")
+        os.mkdir(broken)
+        for n in range(1, 33):
+            os.link(os.path.join(self.data, f"{n}.jpg"), os.path.join(broken, f"{n}.jpg"))
+        os.unlink(os.path.join(broken, "7.jpg"))
+        with open(os.path.join(broken, "7.jpg"), "wb") as garbage:
+            garbage.write(b"\xff\xd8 not really a JPEG")
+        empty = "8/8/8/8/8/8/8/8"
+        # Each case: its arguments (with -o and --data added), and what its one line must name.
+        cases = [
+            (["--fen", "8/8/8/8/8/8/8"], "рядов"),
+            (["--fen", "8/8/8/8/8/8/8/8/8"], "рядов"),
+            (["--fen", "rnbqkbnr/ppppppp/8/8/8/8/8/8"], "ряд 7"),
+            (["--fen", "rnbqkbnrp/8/8/8/8/8/8/8"], "ряд 8"),
+            (["--fen", "9/8/8/8/8/8/8/8"], "«9»"),
+            (["--fen", "8/8/8/8/8/8/8/7X"], "«X»"),
+            (["--fen", "8/8/8/8/8/8/8/7Ж"], "ряду 1"),
+            (["--fen", ""], "FEN"),
+            (["--fen", empty, "--cross", "i9"], "«i9»"),
+            (["--fen", empty, "--ring", "e4,e0"], "«e0»"),
+            (["--fen", empty, "--cross", "e4", "--ring", "e4"], "e4"),
+            (["--fen", empty, "--bogus"], "--bogus"),
+            (["--fen", empty, "--read", "x.jpg"], "--read"),
+            (["--fen", empty, "--data", self.out("nowhere")], "1.jpg"),
+            (["--fen", empty, "--data", broken], "7.jpg"),
+        ]
+        before = sorted(os.listdir(self.folder))
+        target = self.out("bad.jpg")
+        for arguments, named in cases:
+            data = [] if "--data" in arguments else ["--data", self.data]
+            result = render(*arguments, *data, "-o", target)
+            self.assertEqual(result.returncode, 1, arguments)
+            self.assertEqual(len(result.stderr.splitlines()), 1, (arguments, result.stderr))
+            self.assertIn(named, result.stderr, arguments)
+            self.assertEqual(sorted(os.listdir(self.folder)), before, arguments)
+        result = render("--fen", empty, "--data", self.data)
+        self.assertEqual((result.returncode, len(result.stderr.splitlines())), (1, 1))
+        self.assertIn("-o", result.stderr)
+
+    def test_a_list_becomes_files_and_a4_sheets_four_to_a_page(self):
+        fens = ["8/8/8/8/8/8/8/K6k", "8/8/8/3Q4/8/8/8/K6k", "8/8/8/3R4/8/8/8/K6k", "8/8/8/3B4/8/8/8/K6k",
+                "8/8/8/3N4/8/8/8/K6k", "8/8/8/3P4/8/8/8/K6k", "8/8/8/3q4/8/8/8/K6k", "8/8/8/3r4/8/8/8/K6k",
+                "8/8/8/3b4/8/8/8/K6k"]
+        lines = ["# a solving contest", ""] + [f"{fen} w - - 0 1\tЗадача {i + 1}" for i, fen in enumerate(fens)]
+        lines.insert(4, "8/8/8/8/8/8/8/K6kk\tbad")
+        with open(self.out("list.txt"), "w") as listing:
+            listing.write("\n".join(lines) + "\n")
+        result = render("--list", self.out("list.txt"), "--data", self.data, "-o", self.out("p.jpg"),
+                        "--sheets", self.out("sheets.pdf"))
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr.splitlines(), [result.stderr.splitlines()[0]])
+        self.assertIn("строка 5", result.stderr)
+        written = sorted(name for name in os.listdir(self.folder) if name.startswith("p-"))
+        self.assertEqual(written, [f"p-{n:03}.jpg" for n in (1, 2, 4, 5, 6, 7, 8, 9, 10)])
+        read = render("--read", self.out("p-004.jpg"), "--data", self.data)
+        self.assertEqual(read.stdout, fens[2] + "\n")
+
+        info = subprocess.run(["pdfinfo", self.out("sheets.pdf")], capture_output=True, text=True).stdout
+        self.assertIn("Pages:           3", info)
+        self.assertIn("595.276 x 841.89 pts (A4)", info)
+        images = subprocess.run(["pdfimages", "-list", self.out("sheets.pdf")], capture_output=True,
+                                text=True).stdout.splitlines()[2:]
+        self.assertEqual([line.split()[3:5] for line in images], [["1180", "1628"]] * 3)
+        # Page 3 holds one diagram, at the top left.
+        subprocess.run(["pdftoppm", "-f", "3", "-l", "3", "-scale-to-x", "1180", "-scale-to-y", "1628",
+                        "-png", self.out("sheets.pdf"), self.out("page")], check=True)
+        page = Image.load(self.out("page-3.png"))
+        first_square = self.colours[25]
+        got = page.pixel(40 + self.size, 40 + self.size)
+        self.assertLessEqual(max(abs(a - b) for a, b in zip(got, first_square)), 12)
+        for x, y in ((40 + 450 + 20 + self.size, 40 + self.size), (40 + self.size, 40 + 475 + 20 + self.size)):
+            self.assertEqual(page.pixel(x, y), (255, 255, 255))
+
+
+if __name__ == "__main__":
+    unittest.main()
