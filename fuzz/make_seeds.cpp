@@ -100,6 +100,23 @@ bool write_jpeg_seeds(const std::string& folder)
     return ok;
 }
 
+// Positions as people write them: full FEN, the board field alone, markers.
+bool write_position_seeds(const std::string& folder)
+{
+    const char* seeds[] = {
+        "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1\n",
+        "7k/6pp/8/8/8/5N2/8/3Q3K\nf7,e4",
+        "8/8/8/8/8/8/8/8\na1,h8,E4",
+        "r3k2r/1b4bq/8/8/8/8/7B/R3K2R w KQkq - 0 1\nb1",
+    };
+    bool ok = true;
+    for (std::size_t i = 0; i < std::size(seeds); i++) {
+        std::FILE* file = std::fopen((folder + "/position-" + std::to_string(i)).c_str(), "wb");
+        ok = file && std::fputs(seeds[i], file) >= 0 && std::fclose(file) == 0 && ok;
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -110,8 +127,8 @@ int main(int argc, char** argv)
     }
     std::string_view target = argv[1];
     std::string folder = argv[2];
-    bool ok = write_bmp_seeds(folder);
-    if (target != "bmp_decode_fuzz")
+    bool ok = target == "position_fuzz" ? write_position_seeds(folder) : write_bmp_seeds(folder);
+    if (target != "bmp_decode_fuzz" && target != "position_fuzz")
         ok = write_jpeg_seeds(folder) && ok;
     if (!ok) {
         std::fprintf(stderr, "make-seeds: %s: could not write every seed\n", folder.c_str());
