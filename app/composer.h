@@ -44,3 +44,6 @@ void add_to_print();
 void clear_diagrams();
 void preview_and_print();
 void show_failure_message(const text& message);
+// Says why the program cannot start, on standard error and in a dialog;
+// GTK+ is initialised here if it is not yet (argc and argv may be null).
+void show_start_refusal(const std::string& why, int* argc, char*** argv);
