@@ -42,6 +42,14 @@ def files_under(root):
     return found
 
 
+def tree_bytes(root):
+    content = {}
+    for path in files_under(root):
+        with open(root + path, "rb") as f:
+            content[path] = f.read()
+    return content
+
+
 def desktop_entry(path):
     entry, group = {}, None
     with open(path, encoding="utf-8") as f:
@@ -121,6 +129,7 @@ class MakeInstall(InstalledCase):
         make_install(cls.root, cls.list)
         cls.prefix = cls.root + "/usr/local"
         cls.set = cls.prefix + "/share/chess-diagram/DATA"
+        cls.installed = tree_bytes(cls.root)
 
     @classmethod
     def tearDownClass(cls):
@@ -141,6 +150,7 @@ class MakeInstall(InstalledCase):
             self.program.stop()
         self.display.close()
         shutil.rmtree(self.home, ignore_errors=True)
+        self.assertTrue(tree_bytes(self.root) == self.installed, "nothing is written into the installed files")
 
     def start(self, folder, size=60):
         self.program = MenuProgram(self.display, self.entry, folder, size)
@@ -295,6 +305,7 @@ class DebianPackage(InstalledCase):
             program.stop()
             display.close()
         self.assert_users_folder_made(home, "/usr/share/chess-diagram/DATA")
+        self.assertEqual(run("dpkg", "--verify", "chess-diagram"), "", "the installed files are as packaged")
 
         self.purge()
         self.assertFalse(package_installed())
