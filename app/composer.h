@@ -28,7 +28,7 @@ int composer_main(int argc, char** argv);
 
 // Start-up without the main loop, for tests: initialises the toolkit and
 // loads the square images from the current directory's DATA/. Returns 0, or
-// 1 after printing why the program cannot start.
+// 1 after saying why the program cannot start (standard error and a dialog).
 int composer_start(int* argc, char*** argv);
 void composer_main_loop();
 void composer_after_event();  // steps 2 to 4 of every pass
