@@ -2,13 +2,16 @@
 #   make run    builds and opens the editor in build/run with the default squares
 #   make test   builds and runs every test, then the sanitizer and fuzz runs
 #   make bench  builds and runs the benchmarks and prints one table
+#   make install, make uninstall, make deb: see "Install" in the README
 JOBS ?= $(shell nproc)
 BUILD := build
 ASAN_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 30
+PREFIX ?= /usr/local
+INSTALLED ?= $(BUILD)/installed-files.txt
 
-.PHONY: all deps build run test test-main test-sanitize test-fuzz bench memory clean
+.PHONY: all deps build run test test-main test-sanitize test-fuzz bench memory install uninstall deb clean
 
 all: build
 
@@ -56,6 +59,24 @@ bench: build
 # peak resident memory; it starts X servers of its own.
 memory: build
 	sh tools/memory-session $(BUILD)
+
+# Installs under PREFIX, below DESTDIR when one is given, and notes every
+# file it put in place so that uninstall removes exactly those.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(INSTALLED)
+
+uninstall:
+	xargs -r -d '\n' rm -f < $(INSTALLED)
+	sed -n 's|\(.*/chess-diagram\)/.*|\1|p' $(INSTALLED) | sort -u | \
+	  xargs -r -d '\n' -I{} find {} -depth -type d -empty -delete
+	rm -f $(INSTALLED)
+
+# The Debian package, chess-diagram_<version>_<architecture>.deb in this folder.
+deb: build
+	rm -f $(BUILD)/package/*.deb
+	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package
+	cp $(BUILD)/package/*.deb .
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
