@@ -163,8 +163,9 @@ TEST(collecting, four_diagrams_fill_temp_in_order_and_a_fifth_adds_nothing)
         rgb_image collected = decode(session.temp(std::to_string(k) + ".jpg"), scratch);
         EXPECT_EQ(collected.width, 540);
         EXPECT_EQ(collected.height, 570);
-        if (k < 4)
+        if (k < 4) {
             EXPECT_EQ(read_file_bytes(session.temp("4.jpg")), blank);
+        }
     }
     // The button follows the count at the next event, not at once.
     EXPECT_TRUE(gtk_widget_is_sensitive(gadget_widget(85)));
@@ -199,4 +200,25 @@ TEST(collecting, a_diagram_that_cannot_be_written_is_reported_and_not_counted)
     ASSERT_EQ(shown_messages().size(), 1u);
     EXPECT_NE(shown_messages()[0].find("TEMP/1.jpg"), std::string::npos) << shown_messages()[0];
     EXPECT_NE(shown_messages()[0].find("Не удалось сохранить"), std::string::npos) << shown_messages()[0];
+}
+
+TEST(collecting, a_blank_that_cannot_be_written_leaves_the_other_diagrams_alone)
+{
+    composer_session session(60);
+    ASSERT_EQ(session.start_status, 0);
+    for (int k = 1; k <= 4; k++)
+        press_gadget(85);
+    std::vector<std::vector<std::uint8_t>> before;
+    for (int k = 2; k <= 4; k++)
+        before.push_back(read_file_bytes(session.temp(std::to_string(k) + ".jpg")));
+    std::remove(session.temp("1.jpg").c_str());
+    ASSERT_EQ(mkdir(session.temp("1.jpg").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(session.temp("1.jpg/inside").c_str(), 0700), 0);
+    press_gadget(87);
+    pump_events(200);
+    ASSERT_EQ(shown_messages().size(), 1u);
+    EXPECT_NE(shown_messages()[0].find("Не удалось записать чистые диаграммы"), std::string::npos);
+    for (int k = 2; k <= 4; k++)
+        EXPECT_EQ(read_file_bytes(session.temp(std::to_string(k) + ".jpg")), before[std::size_t(k - 2)]) << k;
+    EXPECT_EQ(composer.collected_count, 0);
 }
