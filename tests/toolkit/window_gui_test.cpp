@@ -474,7 +474,7 @@ TEST_F(window_cases, closing_the_owner_window_leaves_no_gadget_list_current)
     EXPECT_EQ(gadget_current_list(), window_gadget_list(1)) << "a reopened window starts afresh";
 }
 
-TEST_F(window_cases, a_destroyed_pushed_container_is_never_current_again)
+TEST_F(window_cases, a_destroyed_pushed_container_gives_way_to_the_list_below_it)
 {
     GtkWidget* zero = open(0);
     GtkWidget* inner = gtk_fixed_new();
@@ -483,12 +483,16 @@ TEST_F(window_cases, a_destroyed_pushed_container_is_never_current_again)
     GtkWidget* one = open(1);
     gtk_widget_destroy(inner);  // while window 0's context is saved
     gadget_list_use(zero);
-    EXPECT_EQ(gadget_current_list(), nullptr);
+    EXPECT_EQ(gadget_current_list(), window_gadget_list(0));
 
     GtkWidget* inner_one = gtk_fixed_new();
     gtk_fixed_put(GTK_FIXED(window_gadget_list(1)), inner_one, 0, 0);
     gadget_list_use(one);
     ASSERT_TRUE(gadget_list_push(inner_one));
     gtk_widget_destroy(inner_one);  // while window 1 owns the live context
-    EXPECT_EQ(gadget_current_list(), nullptr);
+    EXPECT_EQ(gadget_current_list(), window_gadget_list(1));
+    // The pushes were undone, not only forgotten: the whole stack is free.
+    for (int i = 0; i < gadget_stack_limit; ++i)
+        ASSERT_TRUE(gadget_list_push(window_gadget_list(1))) << i;
+    EXPECT_FALSE(gadget_list_push(window_gadget_list(1)));
 }
