@@ -26,6 +26,7 @@ gboolean answer_message_dialogs(gpointer)
         g_object_get(item->data, "text", &value, nullptr);
         messages.push_back(value ? value : "");
         g_free(value);
+        x_error_trap closed_behind_the_composers_back;
         gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_OK);
     }
     g_list_free(windows);
