@@ -34,7 +34,7 @@ test: test-main test-sanitize test-fuzz
 # with GTK+'s own dialogs in Russian (each of them starts its own X server).
 test-main: build
 	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir $(BUILD) --output-on-failure -j 2
-	LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 ctest --test-dir $(BUILD) --output-on-failure -j 2 -L e2e
+	LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 ctest --test-dir $(BUILD) --output-on-failure -j 2 -L e2e -E install_test
 
 # The unit tests again, with address and undefined-behaviour sanitizers.
 # Tests that do not touch GTK+ run with leak checking (tests/lsan.supp names
