@@ -2,13 +2,16 @@
 #   make run    builds and opens the editor in build/run with the default squares
 #   make test   builds and runs every test, then the sanitizer and fuzz runs
 #   make bench  builds and runs the benchmarks and prints one table
+#   make install, make uninstall, make deb: see "Install" in the README
 JOBS ?= $(shell nproc)
 BUILD := build
 ASAN_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 30
+PREFIX ?= /usr/local
+INSTALLED ?= $(BUILD)/installed-files.txt
 
-.PHONY: all deps build run test test-main test-sanitize test-fuzz bench memory clean
+.PHONY: all deps build run test test-main test-sanitize test-fuzz bench memory install uninstall deb clean
 
 all: build
 
@@ -27,8 +30,11 @@ run: build
 
 test: test-main test-sanitize test-fuzz
 
+# Every test, then the end-to-end tests again as a Russian desktop runs them,
+# with GTK+'s own dialogs in Russian (each of them starts its own X server).
 test-main: build
 	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir $(BUILD) --output-on-failure -j 2
+	LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 ctest --test-dir $(BUILD) --output-on-failure -j 2 -L e2e -E install_test
 
 # The unit tests again, with address and undefined-behaviour sanitizers.
 # Tests that do not touch GTK+ run with leak checking (tests/lsan.supp names
@@ -56,6 +62,24 @@ bench: build
 # peak resident memory; it starts X servers of its own.
 memory: build
 	sh tools/memory-session $(BUILD)
+
+# Installs under PREFIX, below DESTDIR when one is given, and notes every
+# file it put in place so that uninstall removes exactly those.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(INSTALLED)
+
+uninstall:
+	xargs -r -d '\n' rm -f < $(INSTALLED)
+	sed -n 's|\(.*/chess-diagram\)/.*|\1|p' $(INSTALLED) | sort -u | \
+	  xargs -r -d '\n' -I{} find {} -depth -type d -empty -delete
+	rm -f $(INSTALLED)
+
+# The Debian package, chess-diagram_<version>_<architecture>.deb in this folder.
+deb: build
+	rm -f $(BUILD)/package/*.deb
+	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package
+	cp $(BUILD)/package/*.deb .
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -4,7 +4,6 @@
 // acts on gadget events by gadget number.
 #include "app/composer.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include <sys/stat.h>
@@ -29,9 +28,31 @@ namespace {
 
 constexpr int square_image_count = 32;
 
+// At s = 60 the buttons are 190 pixels wide, too narrow for "Сохранить
+// изображение" in the usual theme font, so their labels get that font a
+// point smaller. Only buttons placed in a window's gadget list match: the
+// task-text field, the drawn diagrams and the dialogs keep the theme's font.
+void use_smaller_button_font()
+{
+    gchar* name = nullptr;
+    g_object_get(gtk_settings_get_default(), "gtk-font-name", &name, nullptr);
+    PangoFontDescription* font = pango_font_description_from_string(name ? name : "Sans 10");
+    g_free(name);
+    int size = pango_font_description_get_size(font);
+    if (size > 2 * PANGO_SCALE)
+        pango_font_description_set_size(font, size - PANGO_SCALE);
+    gchar* smaller = pango_font_description_to_string(font);
+    std::string style = std::string("style \"gadget_button\" { font_name = \"") + smaller + "\" }\n" +
+                        "widget_class \"GtkWindow.GtkVBox.GtkFixed*GtkButton*\" style \"gadget_button\"\n";
+    gtk_rc_parse_string(style.c_str());
+    g_free(smaller);
+    pango_font_description_free(font);
+}
+
 void initialise_toolkit(int* argc, char*** argv)
 {
     gtk_init(argc, argv);
+    use_smaller_button_font();
     image_plugins_init();
     image_decoder_register(bmp_decoder());
     image_store_init();
@@ -45,7 +66,7 @@ void initialise_toolkit(int* argc, char*** argv)
 
 void refuse_to_start(const std::string& why)
 {
-    std::fprintf(stderr, "chess-diagram: %s\n", why.c_str());
+    show_start_refusal(why, nullptr, nullptr);
 }
 
 // SAVE/ and TEMP/ are made when missing; TEMP/ must be usable, since the
@@ -57,7 +78,7 @@ bool settle_folders()
     mkdir(temp.c_str(), 0777);
     text here = directory_current();
     if (directory_set_current(composer.temp_folder) != 0) {
-        refuse_to_start("cannot create or enter the folder " + temp);
+        refuse_to_start("не удаётся создать папку " + temp + " или войти в неё");
         return false;
     }
     directory_set_current(here);
@@ -67,12 +88,12 @@ bool settle_folders()
 bool load_square_images()
 {
     if (directory_set_current(composer.data_folder) != 0) {
-        refuse_to_start("cannot enter the folder " + text_to_utf8(composer.data_folder));
+        refuse_to_start("не удаётся войти в папку " + text_to_utf8(composer.data_folder));
         return false;
     }
     for (int n = 1; n <= square_image_count; n++) {
         if (!image_load(n, number_to_string(n) + u".jpg")) {
-            refuse_to_start("cannot load the square image " + text_to_utf8(composer.data_folder) +
+            refuse_to_start("не удаётся загрузить изображение клетки " + text_to_utf8(composer.data_folder) +
                             text_to_utf8(number_to_string(n)) + ".jpg");
             return false;
         }
@@ -106,7 +127,7 @@ int composer_start(int* argc, char*** argv)
     font_load(0, u"", 12);
     composer.working_folder = directory_current();
     if (composer.working_folder.empty()) {
-        refuse_to_start("cannot read the current folder");
+        refuse_to_start("не удаётся прочитать имя текущей папки");
         return 1;
     }
     composer.data_folder = composer.working_folder + u"DATA/";

@@ -28,7 +28,7 @@ int composer_main(int argc, char** argv);
 
 // Start-up without the main loop, for tests: initialises the toolkit and
 // loads the square images from the current directory's DATA/. Returns 0, or
-// 1 after printing why the program cannot start.
+// 1 after saying why the program cannot start (standard error and a dialog).
 int composer_start(int* argc, char*** argv);
 void composer_main_loop();
 void composer_after_event();  // steps 2 to 4 of every pass
@@ -44,3 +44,6 @@ void add_to_print();
 void clear_diagrams();
 void preview_and_print();
 void show_failure_message(const text& message);
+// Says why the program cannot start, on standard error and in a dialog;
+// GTK+ is initialised here if it is not yet (argc and argv may be null).
+void show_start_refusal(const std::string& why, int* argc, char*** argv);

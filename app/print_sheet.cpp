@@ -83,10 +83,14 @@ void clear_diagrams()
     drawing_start(image_output(blank_image));
     paint_white(10, 10);
     drawing_stop();
-    if (!image_save(blank_image, collected_file(1), jpeg_code))
+    // Without a fresh blank, 1.jpg is whatever stood there before; copying
+    // it would spread a stale diagram over the others.
+    if (image_save(blank_image, collected_file(1), jpeg_code)) {
+        for (int k = 2; k <= 4; k++)
+            file_copy(collected_file(1), collected_file(k));
+    } else {
         show_failure_message(u"Не удалось записать чистые диаграммы в папку «" + composer.temp_folder + u"».");
-    for (int k = 2; k <= 4; k++)
-        file_copy(collected_file(1), collected_file(k));
+    }
     composer.collected_count = 0;
 }
 

@@ -39,3 +39,9 @@ int jpeg_encoder_register()
     }
     return 1;
 }
+
+void jpeg_plugin_forget_registrations()
+{
+    decoder_registered = false;
+    encoder_registered = false;
+}

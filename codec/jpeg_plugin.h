@@ -9,6 +9,9 @@
 
 int jpeg_decoder_register();  // once; returns 1
 int jpeg_encoder_register();  // once; returns 1
+// For test processes that start the toolkit more than once: the registry
+// starts empty each time, so the plugin must be allowed to register again.
+void jpeg_plugin_forget_registrations();
 
 int jpeg_probe(image_load_context* context);
 int jpeg_decode(image_load_context* context, std::uint8_t* destination, std::int32_t pitch, std::int32_t flags);

@@ -29,13 +29,18 @@ GtkWidget* owner;
 gadget_context live;
 saved_context* saved_records;
 
+// A destroyed current container gives way to the list it was pushed over
+// (skipping any that went with it), so later gadgets still have a home.
 void forget_widget(gadget_context& context, GtkWidget* widget)
 {
-    if (context.current == widget)
-        context.current = nullptr;
     for (int i = 0; i < context.depth; ++i)
         if (context.stack[i] == widget)
             context.stack[i] = nullptr;
+    if (context.current != widget)
+        return;
+    context.current = nullptr;
+    while (!context.current && context.depth > 0)
+        context.current = context.stack[--context.depth];
 }
 
 // A pushed container destroyed on its own (its scroll area replaced) must

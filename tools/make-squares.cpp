@@ -1,7 +1,8 @@
 // Draws the default set of 32 square images for one square size: the twelve
 // pieces and the empty square on light and dark squares, the two frame strips
-// and the two problem markers, written as OUTDIR/1.jpg ... OUTDIR/32.jpg.
-// It runs at build time; the program itself only reads the files.
+// and the two problem markers, written as OUTDIR/1.jpg ... OUTDIR/32.jpg
+// (OUTDIR is made when missing). It runs at build time; the program itself
+// only reads the files.
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -297,16 +299,13 @@ void draw_marker(canvas& c, marker kind)
     cairo_stroke(c.cr);
 }
 
-// The frame is a double rule. One horizontal strip serves above and below the
-// board and one vertical strip left and right of it, so a strip cannot tell
-// its inner edge from its outer one and carries the same line along both.
-// The horizontal strip spans the corners and closes each corner square, so
-// the lines meet in plain right angles wherever the strips abut.
-int frame_line(int s)
-{
-    return std::max(2, int(std::lround(s / 30.0)));
-}
-
+// The frame is one bold rule that fills the strips. One horizontal strip
+// serves above and below the board and one vertical strip left and right,
+// so the left end of the horizontal strip is the top-left corner and the
+// bottom-left corner at once. Any line that told the strip's inner edge from
+// its outer one would close the corner above the board with the shape the
+// corner below needs, leaving a box or a bar there; a rule as wide as the
+// strip is the same from either side and meets the other strips squarely.
 void fill_rect(canvas& c, int x, int y, int w, int h)
 {
     cairo_rectangle(c.cr, x, y, w, h);
@@ -316,23 +315,15 @@ void fill_rect(canvas& c, int x, int y, int w, int h)
 
 void draw_horizontal_strip(canvas& c, int s)
 {
-    int t = frame_line(s);
     int band = s / 2;
     // For odd s the vertical strips leave the last of the 9 s columns
     // uncovered, on screen and in the diagram; the frame ends before it.
-    int right = 8 * s + 2 * band;
-    fill_rect(c, 0, 0, right, t);
-    fill_rect(c, 0, band - t, right, t);
-    for (int x : {0, band - t, right - band, right - t})
-        fill_rect(c, x, 0, t, band);
+    fill_rect(c, 0, 0, 8 * s + 2 * band, band);
 }
 
 void draw_vertical_strip(canvas& c, int s)
 {
-    int t = frame_line(s);
-    int band = s / 2;
-    fill_rect(c, 0, 0, t, 8 * s);
-    fill_rect(c, band - t, 0, t, 8 * s);
+    fill_rect(c, 0, 0, s / 2, 8 * s);
 }
 
 bool write_jpeg(const canvas& c, const std::string& path)
@@ -378,6 +369,27 @@ int fail(const std::string& message)
     return 1;
 }
 
+// Makes the folder and any missing folders above it, as mkdir -p does, so a
+// new set can go straight into a folder that does not exist yet.
+bool make_folder(const std::string& folder, std::string& why)
+{
+    for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+        std::string part = folder.substr(0, end);
+        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+            why = "cannot create the folder " + part + ": " + std::strerror(errno);
+            return false;
+        }
+        if (end == std::string::npos)
+            break;
+    }
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        why = "not a folder: " + folder;
+        return false;
+    }
+    return true;
+}
+
 bool parse_size(const char* argument, int& size)
 {
     char* end = nullptr;
@@ -400,9 +412,9 @@ int main(int argc, char** argv)
     if (argc == 3 && !parse_size(argv[2], s))
         return fail("SIZE must be a whole number from " + std::to_string(smallest_size) + " to " +
                     std::to_string(largest_size) + ", not \"" + argv[2] + "\"");
-    struct stat info;
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return fail("no such folder: " + folder);
+    std::string why;
+    if (!make_folder(folder, why))
+        return fail(why);
 
     glyph_font font;
     if (!glyph_font_open(font, s)) {

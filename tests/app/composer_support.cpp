@@ -5,6 +5,7 @@
 
 #include "app/composer.h"
 #include "app/file_services.h"
+#include "codec/jpeg_plugin.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
 
@@ -12,6 +13,7 @@ namespace {
 
 std::vector<std::string> messages;
 std::string initial_directory;
+guint answering = 0;
 
 // Answers any message dialog with OK and notes its text.
 gboolean answer_message_dialogs(gpointer)
@@ -24,6 +26,7 @@ gboolean answer_message_dialogs(gpointer)
         g_object_get(item->data, "text", &value, nullptr);
         messages.push_back(value ? value : "");
         g_free(value);
+        x_error_trap closed_behind_the_composers_back;
         gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_OK);
     }
     g_list_free(windows);
@@ -43,7 +46,10 @@ composer_session::composer_session(int square_size)
         return;
     if (chdir(folder.path.c_str()) != 0)
         return;
-    g_timeout_add(50, answer_message_dialogs, nullptr);
+    answering = g_timeout_add(50, answer_message_dialogs, nullptr);
+    // Start-up empties the image registry, while the JPEG plugin remembers
+    // having registered in this process; a second session needs it again.
+    jpeg_plugin_forget_registrations();
     int argc = 1;
     char name[] = "chess-diagram";
     char* args[] = {name, nullptr};
@@ -56,6 +62,9 @@ composer_session::~composer_session()
 {
     if (start_status == 0)
         end_program_resources();
+    if (answering)
+        g_source_remove(answering);
+    answering = 0;
     if (chdir(initial_directory.c_str()) != 0)
         return;
 }

@@ -109,6 +109,27 @@ TEST(editor_window, window_is_titled_and_buttons_are_labelled)
     EXPECT_EQ(gadget_get_text(86), u"Очистить доску");
     EXPECT_EQ(gadget_get_text(87), u"Очистить диаграммы");
     EXPECT_EQ(gadget_get_text(82), placeholder_text);
+
+    // At s = 60 the buttons are 190 wide; every label gets all the width it
+    // asks for, so none is cut.
+    for (int button = 83; button <= 87; button++) {
+        GtkWidget* label = gtk_bin_get_child(GTK_BIN(gadget_widget(button)));
+        GtkRequisition wanted;
+        gtk_widget_size_request(label, &wanted);
+        GtkAllocation given;
+        gtk_widget_get_allocation(label, &given);
+        EXPECT_GE(given.width, wanted.width) << "button " << button;
+    }
+    // The smaller font is the buttons' alone: the task-text field keeps the theme's.
+    gchar* theme = nullptr;
+    g_object_get(gtk_settings_get_default(), "gtk-font-name", &theme, nullptr);
+    PangoFontDescription* theme_font = pango_font_description_from_string(theme);
+    g_free(theme);
+    EXPECT_TRUE(pango_font_description_equal(gtk_widget_get_style(gadget_widget(82))->font_desc, theme_font));
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(gadget_widget(84)));
+    EXPECT_LT(pango_font_description_get_size(gtk_widget_get_style(label)->font_desc),
+              pango_font_description_get_size(theme_font));
+    pango_font_description_free(theme_font);
 }
 
 TEST(board, shade_table_alternates_from_a_light_top_left_square)

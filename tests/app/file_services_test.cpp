@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdint>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +29,67 @@ text u16(const std::string& s)
     return text_from_utf8(s);
 }
 
+// Copies a file of the given size into a pipe whose reader holds back until
+// the pipe is full, so the copy is stuck in its first write; then changes
+// the source's last byte and lets everything through. The copy shows the
+// new byte only if it read that byte after its first write.
+struct held_copy {
+    std::vector<std::uint8_t> original, copied;
+    std::int32_t result = -1;
+    bool held = false;
+};
+
+held_copy copy_with_last_byte_changed_during_the_first_write(std::size_t size)
+{
+    held_copy outcome;
+    temp_folder dir;
+    outcome.original = pattern_bytes(size);
+    std::string source = dir.file("source"), pipe = dir.file("pipe");
+    if (!write_file_bytes(source, outcome.original) || mkfifo(pipe.c_str(), 0600) != 0)
+        return outcome;
+    std::thread copier([&] { outcome.result = file_copy(u16(source), u16(pipe)); });
+    int reader = open(pipe.c_str(), O_RDONLY);
+    int capacity = reader >= 0 ? fcntl(reader, F_GETPIPE_SZ) : -1;
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (int pending = 0; reader >= 0 && std::chrono::steady_clock::now() < give_up;) {
+        if (ioctl(reader, FIONREAD, &pending) != 0 || pending >= capacity) {
+            outcome.held = pending >= capacity && capacity < int(size);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (outcome.held) {
+        int writer = open(source.c_str(), O_WRONLY);
+        const std::uint8_t changed = std::uint8_t(~outcome.original.back());
+        outcome.held = pwrite(writer, &changed, 1, off_t(size - 1)) == 1;
+        close(writer);
+    }
+    std::uint8_t chunk[65536];
+    for (ssize_t n; reader >= 0 && (n = read(reader, chunk, sizeof chunk)) > 0;)
+        outcome.copied.insert(outcome.copied.end(), chunk, chunk + n);
+    copier.join();
+    if (reader >= 0)
+        close(reader);
+    return outcome;
+}
+
 }  // namespace
+
+TEST(file_copy, reads_and_writes_at_most_512000_bytes_at_a_time)
+{
+    // 512000 bytes are read in one go before anything is written...
+    held_copy whole = copy_with_last_byte_changed_during_the_first_write(512000);
+    ASSERT_TRUE(whole.held);
+    EXPECT_EQ(whole.result, 1);
+    EXPECT_EQ(whole.copied, whole.original);
+    // ... while the 512001st byte is read only after the first 512000 are written.
+    held_copy one_more = copy_with_last_byte_changed_during_the_first_write(512001);
+    ASSERT_TRUE(one_more.held);
+    EXPECT_EQ(one_more.result, 1);
+    ASSERT_EQ(one_more.copied.size(), 512001u);
+    EXPECT_TRUE(std::equal(one_more.original.begin(), one_more.original.end() - 1, one_more.copied.begin()));
+    EXPECT_NE(one_more.copied.back(), one_more.original.back());
+}
 
 TEST(file_copy, copies_bytes_unchanged_around_the_chunk_size)
 {

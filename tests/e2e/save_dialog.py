@@ -11,7 +11,7 @@ import os
 import subprocess
 import time
 
-from desktop import wait_until
+from desktop import SHOTS, wait_until
 
 SAVE_TITLE = "Save image"
 ERROR_TITLE = "Ошибка"
@@ -74,10 +74,66 @@ def accept(program, dialog):
     wait_gone(program.display, dialog)
 
 
+def _pixels(path):
+    """(width, height, rgb bytes) of an image file, decoded by ImageMagick."""
+    width, height = image_size(path)
+    data = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+    return width, height, data
+
+
+def cancel_button_point(display, dialog, shot_path):
+    """A point on the dialog's Cancel button, relative to the dialog, found
+    by its place rather than its label, which follows the desktop's language:
+    GTK+ puts Cancel just left of the default answer, the two at the right
+    end of the bottom row. Read from a screenshot: the default button's top
+    and bottom borders under its right end, then the button faces along a row
+    just inside the top border, from the right."""
+    screenshot_of(display, dialog, shot_path)
+    width, height, data = _pixels(shot_path)
+
+    def dark(x, y):
+        i = (y * width + x) * 3
+        return max(data[i:i + 3]) < 170
+
+    def dark_run_end(y):
+        """Right end of the first dark run of 40 pixels or more on row y, from the right."""
+        run = 0
+        for x in range(width - 1, width // 2, -1):
+            run = run + 1 if dark(x, y) else 0
+            if run >= 40:
+                return x + 39
+        return None
+
+    bottom = next((y for y in range(height - 1, height - 80, -1) if dark_run_end(y) is not None), None)
+    if bottom is None:
+        raise AssertionError(f"no button at the dialog's bottom right; see {shot_path}")
+    inside = dark_run_end(bottom) - 3  # a column of the default button's face, clear of its label
+    top = next((y for y in range(bottom - 12, bottom - 80, -1) if dark(inside, y)), None)
+    if top is None:
+        raise AssertionError(f"no top border on the default button; see {shot_path}")
+    row = top + 3
+    faces = []  # light runs wider than a border or a gap, right to left
+    run_end = None
+    for x in range(width - 1, -1, -1):
+        if not dark(x, row):
+            run_end = x if run_end is None else run_end
+            continue
+        if run_end is not None and run_end - x > 40:
+            faces.append((x + 1, run_end))
+        run_end = None
+    if run_end is not None and run_end > 40:  # a face whose left edge is a light highlight
+        faces.append((0, run_end))
+    if len(faces) < 2:
+        raise AssertionError(f"no button left of the default one; see {shot_path}")
+    return faces[1][1] - 15, (top + bottom) // 2
+
+
 def cancel(program, dialog):
-    """The Cancel button, through its mnemonic."""
-    focus(program.display, dialog)
-    program.display.run("xdotool", "key", "alt+c")
+    """Clicks the dialog's Cancel button."""
+    os.makedirs(SHOTS, exist_ok=True)
+    shot = os.path.join(SHOTS, "save-dialog-cancel.png")
+    x, y = cancel_button_point(program.display, dialog, shot)
+    program.display.run("xdotool", "mousemove", "--window", dialog, str(x), str(y), "click", "1")
     wait_gone(program.display, dialog)
 
 

@@ -1,13 +1,48 @@
 """Start-up and the end of the program, on the real program under Xvfb."""
 
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from desktop import PROGRAM, DesktopTest, Image  # noqa: E402
+from desktop import PROGRAM, SHOTS, TOOLS, DesktopTest, Image  # noqa: E402
+import save_dialog  # noqa: E402
+
+
+def folder_bytes(folder):
+    """Every file of a folder by name, with its bytes."""
+    content = {}
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), "rb") as f:
+            content[name] = f.read()
+    return content
+
+
+def run_to_refusal(display, command, folder, shot):
+    """Runs the program in folder to its refusal to start: a reason on
+    standard error and in the error dialog, which the program waits on until
+    it is closed (as a window manager closes it). Returns the exit status,
+    standard error and the dialog's text."""
+    os.makedirs(SHOTS, exist_ok=True)
+    process = subprocess.Popen(command, cwd=folder, env=display.env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE, encoding="utf-8")
+    try:
+        dialog = save_dialog.find_window(display, save_dialog.ERROR_TITLE)
+        shown = save_dialog.message_text(display, dialog, os.path.join(SHOTS, shot + ".png"))
+        if process.poll() is not None:
+            raise AssertionError("the program ended before its message was closed")
+        display.run(os.path.join(TOOLS, "send-close"), save_dialog.ERROR_TITLE)
+        status = process.wait(timeout=10)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    with process.stderr:
+        return status, process.stderr.read(), shown
 
 
 class StartUp(DesktopTest):
@@ -44,33 +79,55 @@ class StartUp(DesktopTest):
 
 
 class RefusesToStart(DesktopTest):
-    def run_program(self):
-        result = subprocess.run([PROGRAM], cwd=self.folder, env=self.display.env, capture_output=True,
-                                text=True, timeout=10)
-        return result.returncode, result.stderr
+    def setUp(self):
+        super().setUp()
+        # A home of the test's own: a refusal must make nothing in it.
+        self.home = tempfile.mkdtemp(prefix="chess-e2e-home-")
+        self.display.env["HOME"] = self.home
+
+    def tearDown(self):
+        super().tearDown()
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def run_program(self, shot):
+        status, error, shown = run_to_refusal(self.display, [PROGRAM], self.folder, shot)
+        self.assertEqual(len(error.strip().splitlines()), 1, error)
+        self.assertEqual(error.strip(), "chess-diagram: " + (shown or ""), "the dialog shows the same reason")
+        return status, error.strip()
 
     def test_when_temp_cannot_be_made(self):
         with open(self.path("TEMP"), "w") as blocker:
             blocker.write("not a folder")
-        status, errors = self.run_program()
+        before = folder_bytes(self.path("DATA"))
+        status, error = self.run_program("refused-temp")
         self.assertEqual(status, 1)
-        self.assertEqual(len(errors.strip().splitlines()), 1, errors)
-        self.assertIn("TEMP", errors)
-        self.assertFalse(os.path.exists(self.path("DATA", "1.jpg.tmp")))
+        self.assertIn(self.path("TEMP"), error)
+        after = folder_bytes(self.path("DATA"))
+        changed = sorted(name for name in set(before) | set(after) if before.get(name) != after.get(name))
+        self.assertEqual(changed, [], "DATA/ stays byte for byte as it was")
 
     def test_when_a_square_image_is_missing(self):
         os.remove(self.path("DATA", "7.jpg"))
-        status, errors = self.run_program()
+        status, error = self.run_program("refused-missing-square")
         self.assertEqual(status, 1)
-        self.assertEqual(len(errors.strip().splitlines()), 1, errors)
-        self.assertIn("DATA/7.jpg", errors)
+        self.assertIn("DATA/7.jpg", error)
 
     def test_when_a_square_image_is_not_an_image(self):
         with open(self.path("DATA", "12.jpg"), "wb") as broken:
             broken.write(b"\xff\xd8 this is no picture")
-        status, errors = self.run_program()
+        status, error = self.run_program("refused-broken-square")
         self.assertEqual(status, 1)
-        self.assertIn("DATA/12.jpg", errors)
+        self.assertIn("DATA/12.jpg", error)
+
+    def test_when_there_is_no_data_here_and_no_installed_set(self):
+        # The build-tree program has no installed set beside it.
+        shutil.rmtree(self.path("DATA"))
+        status, error = self.run_program("refused-no-data")
+        self.assertEqual(status, 1)
+        self.assertIn(self.folder, error)
+        self.assertIn("DATA/", error)
+        self.assertEqual(os.listdir(self.home), [], "no folder is made in the home folder")
+        self.assertEqual(os.listdir(self.folder), [])
 
 
 if __name__ == "__main__":

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gdk/gdk.h>
+
 struct temp_folder {
     temp_folder();  // a fresh folder under /tmp
     ~temp_folder();
@@ -25,3 +27,18 @@ std::string build_tool(const std::string& name);  // build_dir()/tools/name
 
 // Runs a shell command; returns its exit status, or -1 when it could not run.
 int run_command(const std::string& command);
+
+// For a step in which a test closes a window behind the toolkit's back (a
+// dialog answered from a timeout): GTK+ may still ask the X server about
+// the window, and the BadWindow that follows is the test's race, not a
+// fault. Outside such steps an X error stops the test program.
+struct x_error_trap {
+    x_error_trap() { gdk_error_trap_push(); }
+    ~x_error_trap()
+    {
+        gdk_flush();
+        gdk_error_trap_pop();
+    }
+    x_error_trap(const x_error_trap&) = delete;
+    x_error_trap& operator=(const x_error_trap&) = delete;
+};

@@ -307,6 +307,9 @@ TEST_F(gadget_window, disable_and_operations_a_kind_lacks)
     EXPECT_EQ(gadget_get_text(85), u"");
     EXPECT_EQ(gadget_get_text(7), u"");
     gadget_set_text(7, u"ignored");
+    EXPECT_EQ(gadget_get_text(7), u"");
+    EXPECT_EQ(gadget_get_state(7), 0) << "the image gadget still shows nothing";
+    EXPECT_TRUE(take_gadget_events(7).empty());
     EXPECT_EQ(gadget_get_state(82), 0);
     gadget_set_state(82, 1);
     EXPECT_EQ(gadget_get_text(82), u"t");
@@ -319,6 +322,10 @@ TEST_F(gadget_window, disable_and_operations_a_kind_lacks)
     gadget_disable(50, 1);
     gadget_set_text(50, u"x");
     EXPECT_EQ(gadget_widget(50), nullptr);
+    // ... and they reach no other gadget.
+    EXPECT_TRUE(gtk_widget_get_sensitive(gadget_widget(85)));
+    EXPECT_EQ(gadget_get_text(85), u"");
+    EXPECT_EQ(gadget_get_text(82), u"t");
 }
 
 TEST_F(gadget_window, gadget_200_after_scroll_area_199_sits_in_its_inner_area)
@@ -384,16 +391,31 @@ TEST_F(gadget_window, a_number_made_again_names_only_the_new_gadget)
     EXPECT_EQ(gadget_get_text(5), u"новая");
 }
 
-TEST_F(gadget_window, scroll_area_made_again_inside_itself_never_uses_the_destroyed_area)
+TEST_F(gadget_window, scroll_area_made_again_inside_itself_goes_back_to_the_list_it_was_pushed_over)
 {
-    // The old area's inner area is the current list; making the number
-    // again destroys it, so the new one must not be put into it.
+    GtkWidget* list = window_gadget_list(0);
+    auto parent_of = [](GtkWidget* widget) { return widget ? gtk_widget_get_parent(widget) : nullptr; };
+    // Making the number again destroys the old area's inner area, which is
+    // the current list; the new area goes where the old one went.
     gadget_scroll_area(199, 10, 10, 200, 150, 400, 300);
-    created_object again = gadget_scroll_area(199, 10, 10, 200, 150, 400, 300);
-    if (again)
-        EXPECT_EQ(gtk_widget_get_parent(gadget_widget(199)), window_gadget_list(0));
-    else
-        EXPECT_EQ(gadget_widget(199), nullptr);
+    GtkWidget* old_inner = gadget_current_list();
+    g_object_add_weak_pointer(G_OBJECT(old_inner), reinterpret_cast<gpointer*>(&old_inner));
+    ASSERT_NE(gadget_scroll_area(199, 10, 10, 200, 150, 400, 300), 0);
+    EXPECT_EQ(old_inner, nullptr);
+    EXPECT_EQ(parent_of(gadget_widget(199)), list);
+    ASSERT_NE(gadget_image(200, 5, 5, 30, 30, nullptr), 0);
+    GtkWidget* new_inner = parent_of(gadget_outer_widget(200));
+    EXPECT_EQ(parent_of(parent_of(new_inner)), gadget_widget(199)) << "the new area's own inner area";
+
+    // A scroll area inside it, then 199 replaced by another kind: both inner
+    // areas go, and every later creator gets the window's list.
+    ASSERT_NE(gadget_scroll_area(198, 0, 0, 100, 100, 200, 200), 0);
+    ASSERT_NE(gadget_button(199, 10, 10, 60, 25, u"b"), 0);
+    EXPECT_EQ(gadget_widget(198), nullptr);
+    EXPECT_EQ(parent_of(gadget_widget(199)), list);
+    ASSERT_NE(gadget_text_field(82, 10, 200, 100, 25, u""), 0);
+    EXPECT_EQ(parent_of(gadget_widget(82)), list);
+    EXPECT_EQ(gadget_current_list(), list);
 }
 
 TEST_F(gadget_window, dynamic_number_returns_a_handle_that_names_the_gadget)

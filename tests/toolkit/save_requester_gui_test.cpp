@@ -70,6 +70,7 @@ std::string run_requester(dialog_probe& probe, const std::string& default_path, 
 {
     toolkit_up();
     guint timer = g_timeout_add(10, poll_dialog, &probe);
+    x_error_trap answered_from_a_timeout;
     text chosen = requester_save_file(u"Save image", text_from_utf8(default_path), patterns, index);
     if (!probe.stopped)
         g_source_remove(timer);
