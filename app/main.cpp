@@ -4,6 +4,7 @@
 
 #include "app/composer.h"
 #include "app/working_folder.h"
+#include "layout/installed_set.h"
 
 int main(int argc, char** argv)
 {

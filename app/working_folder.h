@@ -9,7 +9,3 @@
 // Makes the working folder the current folder. Returns "" on success, or
 // the one-line reason why the program cannot start.
 std::string working_folder_settle(const std::string& default_set);
-
-// The installed default square set, found relative to the running program
-// so that an install under any prefix finds its own.
-std::string installed_square_set();

@@ -6,10 +6,7 @@
 
 #include "imaging/fonts.h"
 #include "imaging/image_store.h"
-
-#ifndef CHESS_INSTALLED_DATA
-#define CHESS_INSTALLED_DATA "/usr/local/share/chess-diagram/DATA"
-#endif
+#include "layout/installed_set.h"
 
 namespace {
 
@@ -30,7 +27,7 @@ std::string square_set_folder(const std::string& requested)
 {
     if (!requested.empty())
         return requested;
-    return is_folder("DATA") ? "DATA" : CHESS_INSTALLED_DATA;
+    return is_folder("DATA") ? "DATA" : installed_square_set();
 }
 
 bool load_square_set(const std::string& folder, std::string* error)

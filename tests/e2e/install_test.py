@@ -26,6 +26,7 @@ APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=300"]
 def expected_files(prefix):
     share = prefix + "/share"
     files = {prefix + "/bin/chess-diagram", share + "/man/man1/chess-diagram.1.gz",
+             prefix + "/bin/chess-diagram-render", share + "/man/man1/chess-diagram-render.1.gz",
              share + "/doc/chess-diagram/copyright", share + "/doc/chess-diagram/changelog.gz",
              f"{share}/applications/{APP_ID}.desktop", f"{share}/metainfo/{APP_ID}.metainfo.xml",
              f"{share}/icons/hicolor/scalable/apps/{APP_ID}.svg"}
@@ -167,10 +168,20 @@ class MakeInstall(InstalledCase):
         self.assertEqual(self.entry["Icon"], APP_ID)
         self.assertEqual(self.entry["Terminal"], "false")
         self.assertTrue(self.entry.get("Name[ru]") and self.entry.get("Comment[ru]"))
-        page = subprocess.run(["man", "--warnings", "-l", f"{self.prefix}/share/man/man1/chess-diagram.1.gz"],
-                              capture_output=True, text=True, env=dict(os.environ, MANWIDTH="80"))
-        self.assertEqual(page.stderr, "", "the manual page formats without warnings")
-        self.assertIn("~/chess-diagram", page.stdout)
+        for name in ("chess-diagram", "chess-diagram-render"):
+            page = subprocess.run(["man", "--warnings", "-l", f"{self.prefix}/share/man/man1/{name}.1.gz"],
+                                  capture_output=True, text=True, env=dict(os.environ, MANWIDTH="80"))
+            self.assertEqual(page.stderr, "", f"the manual page of {name} formats without warnings")
+            self.assertIn("~/chess-diagram" if name == "chess-diagram" else "--read", page.stdout)
+
+    def test_the_installed_renderer_draws_with_the_installed_set(self):
+        # No DATA/ here and none named: the installed set is used.
+        fen = "7k/6pp/8/8/8/5N2/8/3Q3K"
+        render = [f"{self.prefix}/bin/chess-diagram-render"]
+        subprocess.run(render + ["--fen", fen, "--cross", "f7", "-o", "mate.jpg"], cwd=self.home, check=True)
+        self.assertEqual(Image.load(self.home + "/mate.jpg").width, 9 * 60)
+        read = subprocess.run(render + ["--read", "mate.jpg"], cwd=self.home, capture_output=True, text=True)
+        self.assertEqual(read.stdout, fen + "\ncross: f7\n", read.stderr)
 
     def test_the_first_start_outside_a_working_folder_makes_the_users_folder(self):
         program = self.start(self.home)
