@@ -12,7 +12,6 @@
 #include "print/printer_output.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -182,7 +181,7 @@ void circle(drawing_output* output, int x, int y, int radius_in)
         // radius shrinks keeps the edge nearest the page where it was.
         const double page_x = p->base.width / 2.0, page_y_middle = p->base.height / 2.0;
         const double dx = cx - page_x, dy = cy - page_y_middle, distance = std::hypot(dx, dy);
-        const double shrink = radius - far_limit / 2;
+        const double shrink = reach - far_limit / 2;
         if (distance > 0) {
             cx -= dx / distance * std::min(shrink, distance);
             cy -= dy / distance * std::min(shrink, distance);
