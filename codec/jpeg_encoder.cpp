@@ -1,6 +1,7 @@
 // The JPEG encoder: writes 24-bit RGB rows as a baseline JFIF file with the
 // library's defaults (4:2:0 chroma, standard Huffman tables), one row at a
-// time. A save that fails removes the file it created and prints nothing.
+// time. A save that fails removes the file it created, leaves a file that
+// was there before as it was, and prints nothing.
 
 #include "codec/jpeg_errors.h"
 #include "codec/jpeg_plugin.h"
@@ -10,8 +11,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,30 +28,75 @@ struct jpeg_write_state {
     jpeg_error_block errors;
     jpeg_compress_struct compressor;
     std::FILE* file;
-    bool created;  // this call made the file, so a failure may remove it
+    char* written;   // the file this call made, which a failure removes; null for a device
+    char* replaces;  // the earlier file that written is renamed over once complete, or null
     char stream_buffer[stream_buffer_size];  // the file's, until it is closed
 };
 
-// Opens the path for writing and says whether this call created the file, so
-// that a failure never removes a file that was there before (or a device).
-// With create_new_file only a new file will do.
-std::FILE* open_target(const char* path, std::int32_t flags, bool* created)
+std::FILE* stream_on(int fd)
+{
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file)
+        close(fd);
+    return file;
+}
+
+// A regular file already at the path keeps its bytes until the new ones are
+// complete: they go to a new file beside it (beside the file a link points
+// at), with its permissions, which is renamed over it at the end.
+std::FILE* open_beside(const char* path, mode_t mode, jpeg_write_state* state)
+{
+    char* target = realpath(path, nullptr);
+    if (!target)
+        return nullptr;
+    // The resolved path is absolute, so it has a slash before its last name.
+    const char* base = std::strrchr(target, '/') + 1;
+    std::string name = std::string(target, std::size_t(base - target)) + "." + base + ".XXXXXX";
+    int fd = mkstemp(name.data());
+    if (fd < 0) {
+        std::free(target);
+        return nullptr;
+    }
+    fchmod(fd, mode & 07777);
+    std::FILE* file = stream_on(fd);
+    if (!file) {
+        unlink(name.c_str());
+        std::free(target);
+        return nullptr;
+    }
+    state->written = strdup(name.c_str());
+    state->replaces = target;
+    return file;
+}
+
+// Opens the file to write, so that a failure never removes or spoils a file
+// that was there before, nor a device. With create_new_file only a new file
+// will do.
+std::FILE* open_target(const char* path, std::int32_t flags, jpeg_write_state* state)
 {
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd >= 0) {
-        std::FILE* file = fdopen(fd, "wb");
+        std::FILE* file = stream_on(fd);
         if (!file) {
-            close(fd);
             unlink(path);
             return nullptr;
         }
-        *created = true;
+        state->written = strdup(path);
         return file;
     }
-    *created = false;
     if (errno != EEXIST || (flags & create_new_file))
         return nullptr;
+    struct stat info;
+    if (stat(path, &info) == 0 && S_ISREG(info.st_mode))
+        return open_beside(path, info.st_mode, state);
     return std::fopen(path, "wb");
+}
+
+void free_state(jpeg_write_state* state)
+{
+    std::free(state->written);
+    std::free(state->replaces);
+    std::free(state);
 }
 
 }  // namespace
@@ -69,10 +118,10 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     auto* state = static_cast<jpeg_write_state*>(std::calloc(1, sizeof(jpeg_write_state)));
     if (!state)
         return 0;
-    state->file = open_target(path, flags, &state->created);
+    state->file = open_target(path, flags, state);
     if (!state->file) {
         int reason = errno;
-        std::free(state);
+        free_state(state);
         errno = reason;
         return 0;
     }
@@ -91,9 +140,9 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
         int reason = errno;
         jpeg_destroy_compress(compressor);
         std::fclose(state->file);
-        if (state->created)
-            unlink(path);
-        std::free(state);
+        if (state->written)
+            unlink(state->written);
+        free_state(state);
         errno = reason;
         return 0;
     }
@@ -118,11 +167,13 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     jpeg_finish_compress(compressor);
     jpeg_destroy_compress(compressor);
     // The last buffered bytes can still fail to reach the disk here.
-    int closed = std::fclose(state->file);
+    bool done = std::fclose(state->file) == 0;
+    if (done && state->replaces)
+        done = rename(state->written, state->replaces) == 0;
     int reason = errno;
-    if (closed != 0 && state->created)
-        unlink(path);
-    std::free(state);
+    if (!done && state->written)
+        unlink(state->written);
+    free_state(state);
     errno = reason;
-    return closed == 0 ? 1 : 0;
+    return done ? 1 : 0;
 }

@@ -3,6 +3,8 @@
 // every kind of output implements in a fixed slot order.
 #pragma once
 
+#include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 
@@ -88,3 +90,24 @@ void draw_image(GdkPixbuf* pixbuf, int x, int y);
 void drawing_font(const PangoFontDescription* font);
 int draw_text(int x, int y, const text& t, colour front, colour back);
 int text_width(const text& t);
+
+// The x after a text w wide drawn at x, for outputs to return; it stops at
+// the largest int rather than wrap.
+inline int text_end(int x, int w)
+{
+    return int(std::min<std::int64_t>(std::int64_t(x) + w, INT_MAX));
+}
+
+// A rectangle of drawing space; its right and bottom edges lie outside it.
+struct drawing_area {
+    int left, top, right, bottom;
+};
+
+// The part of pixbuf, scaled bilinearly to w × h and placed at (x, y), that
+// falls inside area: a new pixbuf to draw at (*part_x, *part_y), with the
+// pixels gdk_pixbuf_scale_simple would give there (or, magnified beyond
+// what that can step through, sampled alike). Null when no part shows or
+// scaling fails. Only that part is made, so sizes far beyond the area cost
+// no more than the area itself.
+GdkPixbuf* scaled_visible_part(GdkPixbuf* pixbuf, int x, int y, int w, int h, drawing_area area, int* part_x,
+                               int* part_y);

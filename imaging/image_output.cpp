@@ -481,13 +481,14 @@ void draw_image_sized(drawing_output* output, GdkPixbuf* pixbuf, int x, int y, i
         draw_image(output, pixbuf, x, y);
         return;
     }
-    if (w <= 0 || h <= 0)
+    // Only the part that lands in the image is scaled.
+    int part_x = 0, part_y = 0;
+    GdkPixbuf* part =
+        scaled_visible_part(pixbuf, x, y, w, h, {0, 0, output->width, output->height}, &part_x, &part_y);
+    if (!part)
         return;
-    GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, w, h, GDK_INTERP_BILINEAR);
-    if (!scaled)
-        return;
-    draw_image(output, scaled, x, y);
-    g_object_unref(scaled);
+    draw_image(output, part, part_x, part_y);
+    g_object_unref(part);
 }
 
 void draw_image_faded(drawing_output* output, GdkPixbuf* pixbuf, int x, int y, int opacity)

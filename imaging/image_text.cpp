@@ -239,15 +239,25 @@ void blend_coverage(image_output_record* o, const coverage_area& area)
         });
         return;
     }
+    // In gradient mode the gradient gives the front colour, worked out once
+    // when it is the same everywhere and per pixel otherwise.
+    const bool front_per_pixel = o->gradient_on && !image_output_gradient_is_uniform(o);
+    const rgb f = o->gradient_on && !front_per_pixel
+                      ? colour_bytes(image_output_gradient_colour(o, area.x, area.y))
+                      : front;
     if (o->mode & xor_pixels) {
         // Coverage above one half counts as glyph.
-        each_covered_pixel(o, area, [&](int, int, const std::uint8_t* s, std::uint8_t* d) {
-            const rgb* with = 2 * (s[0] + s[1] + s[2]) > 765 ? &front : paint_back ? &back_bytes : nullptr;
-            if (!with)
+        each_covered_pixel(o, area, [&](int x, int y, const std::uint8_t* s, std::uint8_t* d) {
+            rgb with;
+            if (2 * (s[0] + s[1] + s[2]) > 765)
+                with = front_per_pixel ? colour_bytes(image_output_gradient_colour(o, x, y)) : f;
+            else if (paint_back)
+                with = back_bytes;
+            else
                 return;
-            d[0] ^= std::uint8_t(with->red);
-            d[1] ^= std::uint8_t(with->green);
-            d[2] ^= std::uint8_t(with->blue);
+            d[0] ^= std::uint8_t(with.red);
+            d[1] ^= std::uint8_t(with.green);
+            d[2] ^= std::uint8_t(with.blue);
         });
         return;
     }
@@ -255,16 +265,15 @@ void blend_coverage(image_output_record* o, const coverage_area& area)
     // In the alpha modes the parts are premultiplied; text there uses the
     // plain colour, as in the ordinary modes.
     const rgb back = o->premultiplied ? back_bytes : rgb{o->back.red, o->back.green, o->back.blue};
-    if (o->gradient_on && !image_output_gradient_is_uniform(o)) {
+    if (front_per_pixel) {
         each_covered_pixel(o, area, [&](int x, int y, const std::uint8_t* s, std::uint8_t* d) {
-            rgb f = colour_bytes(image_output_gradient_colour(o, x, y));
-            d[0] = mix(f.red, paint_back ? back.red : d[0], s[0]);
-            d[1] = mix(f.green, paint_back ? back.green : d[1], s[1]);
-            d[2] = mix(f.blue, paint_back ? back.blue : d[2], s[2]);
+            const rgb here = colour_bytes(image_output_gradient_colour(o, x, y));
+            d[0] = mix(here.red, paint_back ? back.red : d[0], s[0]);
+            d[1] = mix(here.green, paint_back ? back.green : d[1], s[1]);
+            d[2] = mix(here.blue, paint_back ? back.blue : d[2], s[2]);
         });
         return;
     }
-    const rgb f = o->gradient_on ? colour_bytes(image_output_gradient_colour(o, area.x, area.y)) : front;
     if (paint_back) {
         each_covered_pixel(o, area, [f, back](int, int, const std::uint8_t* s, std::uint8_t* d) {
             d[0] = mix(f.red, back.red, s[0]);
@@ -370,17 +379,22 @@ int image_output_draw_text(drawing_output* output, int x, int y, const text& t)
     layout_size(o, t, &w, &h);
     h = std::min(h, o->pixmap_height);
 
+    const int after = text_end(x, w);
+
     // Text left of the image is laid out that far left in the pixmap, so the
     // pixmap holds only the part that shows, from its column 0.
     const int ox = x < 0 ? x : 0;
     const int target_x = x - ox;
     // Only the part of the text box that lands in the image is rendered and
-    // read back; the rest would be clipped anyway.
+    // read back; the rest would be clipped anyway. In 64 bits, since x and y
+    // may be anywhere.
     const std::int64_t columns = std::min<std::int64_t>(std::int64_t(ox) + w, std::int64_t(o->base.width) - target_x);
-    const int first_row = std::max(0, -y);
+    const std::int64_t first_row = std::max<std::int64_t>(0, -std::int64_t(y));
     const std::int64_t end_row = std::min<std::int64_t>(h, std::int64_t(o->base.height) - y);
     if (columns <= 0 || end_row <= first_row)
-        return x + w;
+        return after;
+    // Both now lie inside the pixmap and the image.
+    const int top = int(first_row);
     const int rows = int(end_row - first_row);
 
     if (!o->snapshot) {
@@ -389,7 +403,7 @@ int image_output_draw_text(drawing_output* output, int x, int y, const text& t)
             return x;
     }
     drawn_glyphs drawn;
-    const bool describable = describe_glyphs(o->layout, {ox, first_row, columns, rows}, &drawn);
+    const bool describable = describe_glyphs(o->layout, {ox, top, columns, rows}, &drawn);
     if (!describable || !snapshot_holds(o->snapshot, drawn)) {
         // Whatever the snapshot held is about to be overwritten.
         g_object_set_data(G_OBJECT(o->snapshot), drawn_glyphs_key, nullptr);
@@ -398,10 +412,10 @@ int image_output_draw_text(drawing_output* output, int x, int y, const text& t)
         static const GdkColor white = {0xFFFFFF, 0xFF00, 0xFF00, 0xFF00};
         static const GdkColor black = {0, 0, 0, 0};
         gdk_gc_set_rgb_fg_color(o->text_gc, &black);
-        gdk_draw_rectangle(o->text_pixmap, o->text_gc, TRUE, 0, first_row, int(columns), rows);
+        gdk_draw_rectangle(o->text_pixmap, o->text_gc, TRUE, 0, top, int(columns), rows);
         gdk_draw_layout_with_colors(o->text_pixmap, o->text_gc, ox, 0, o->layout, &white, &black);
         GdkPixbuf* read = gdk_pixbuf_get_from_drawable(o->snapshot, o->text_pixmap, gdk_colormap_get_system(), 0,
-                                                       first_row, 0, 0, int(columns), rows);
+                                                       top, 0, 0, int(columns), rows);
         if (!read)
             return x;
         if (describable)
@@ -409,6 +423,6 @@ int image_output_draw_text(drawing_output* output, int x, int y, const text& t)
     }
 
     blend_coverage(o, {gdk_pixbuf_get_pixels(o->snapshot), gdk_pixbuf_get_rowstride(o->snapshot),
-                       gdk_pixbuf_get_n_channels(o->snapshot), target_x, y + first_row, int(columns), rows});
-    return x + w;
+                       gdk_pixbuf_get_n_channels(o->snapshot), target_x, int(y + first_row), int(columns), rows});
+    return after;
 }

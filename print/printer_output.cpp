@@ -1,8 +1,18 @@
 // The printer output: drawing calls become page calls on the open page of
 // the print job. Drawing space has y downward from the top of the page; the
 // page has y upward from the bottom, so every y becomes H - y.
+//
+// Calls may bring any int coordinates and sizes, but the page keeps points
+// in a fixed-point form that wraps beyond about 8 million points, and a
+// wrapped point lands somewhere on the paper. So nothing far off the page is
+// sent: images and text that miss the page are dropped, lines are cut, and
+// the corners of boxes and curves are pulled in to a limit where the parts
+// that show on paper are unchanged (or, for curves hundreds of metres
+// across, all but unchanged).
 #include "print/printer_output.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "print/print_job.h"
@@ -17,9 +27,31 @@ printer_output_record* as_printer(drawing_output* output)
     return reinterpret_cast<printer_output_record*>(output);
 }
 
-double page_y(printer_output_record* p, int y)
+// Far enough off the page that no stroke drawn there reaches the paper,
+// which may also be a fraction of a point larger than the page.
+constexpr double page_margin = 16;
+// Every point sent to the page lies within this many points of its origin,
+// well inside what the page can hold even when played at printer resolution.
+constexpr double far_limit = 1 << 19;
+
+double page_y(const printer_output_record* p, double y)
 {
     return double(p->base.height) - y;
+}
+
+double pulled_in(double v)
+{
+    return std::clamp(v, -far_limit, far_limit);
+}
+
+// Whether a rectangle of drawing space (size pointing either way) meets the
+// page and its margin.
+bool meets_page(const printer_output_record* p, double x, double y, double w, double h)
+{
+    const double left = std::min(x, x + w), right = std::max(x, x + w);
+    const double top = std::min(y, y + h), bottom = std::max(y, y + h);
+    return right >= -page_margin && left <= p->base.width + page_margin && bottom >= -page_margin &&
+           top <= p->base.height + page_margin;
 }
 
 void paint_path(printer_output_record* p)
@@ -35,14 +67,16 @@ void set_rgb(printer_output_record* p, colour c)
     page_set_rgb(p->context, (c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0);
 }
 
-void rectangle_path(printer_output_record* p, int x, int y, int w, int h)
+// Edges pulled in to the limit stay straight, so what shows is unchanged.
+void rectangle_path(printer_output_record* p, double x, double y, double w, double h)
 {
-    const double top = page_y(p, y);
-    page_move_to(p->context, x, top);
-    page_line_to(p->context, x + w, top);
-    page_line_to(p->context, x + w, top - h);
-    page_line_to(p->context, x, top - h);
-    page_line_to(p->context, x, top);
+    const double left = pulled_in(x), right = pulled_in(x + w);
+    const double top = pulled_in(page_y(p, y)), bottom = pulled_in(page_y(p, y) - h);
+    page_move_to(p->context, left, top);
+    page_line_to(p->context, right, top);
+    page_line_to(p->context, right, bottom);
+    page_line_to(p->context, left, bottom);
+    page_line_to(p->context, left, top);
 }
 
 void set_back_colour(drawing_output*, colour)
@@ -51,7 +85,7 @@ void set_back_colour(drawing_output*, colour)
 }
 
 // A negative width or height extends the box left or up from (x, y).
-void normalise_box(int& x, int& y, int& w, int& h)
+void normalise_box(double& x, double& y, double& w, double& h)
 {
     if (w < 0) {
         x += w;
@@ -63,9 +97,10 @@ void normalise_box(int& x, int& y, int& w, int& h)
     }
 }
 
-void box(drawing_output* output, int x, int y, int w, int h)
+void box(drawing_output* output, int x_in, int y_in, int w_in, int h_in)
 {
     printer_output_record* p = as_printer(output);
+    double x = x_in, y = y_in, w = w_in, h = h_in;
     normalise_box(x, y, w, h);
     rectangle_path(p, x, y, w, h);
     paint_path(p);
@@ -76,45 +111,84 @@ void box(drawing_output* output, int x, int y, int w, int h)
 constexpr double arc_k = 0.55228475;
 constexpr double arc_k_rest = 0.44771525;
 
+// Closed shapes of lines and curves, pulled in to the far limit point by
+// point on the way to the page.
+void move_to(page_context* c, double x, double y)
+{
+    page_move_to(c, pulled_in(x), pulled_in(y));
+}
+
+void line_to(page_context* c, double x, double y)
+{
+    page_line_to(c, pulled_in(x), pulled_in(y));
+}
+
+void curve_to(page_context* c, double x1, double y1, double x2, double y2, double x3, double y3)
+{
+    page_curve_to(c, pulled_in(x1), pulled_in(y1), pulled_in(x2), pulled_in(y2), pulled_in(x3), pulled_in(y3));
+}
+
 void corner(page_context* c, double a, double b, double dx, double dy, bool horizontal_start)
 {
     if (horizontal_start)
-        page_curve_to(c, a + arc_k * dx, b, a + dx, b + arc_k_rest * dy, a + dx, b + dy);
+        curve_to(c, a + arc_k * dx, b, a + dx, b + arc_k_rest * dy, a + dx, b + dy);
     else
-        page_curve_to(c, a, b + arc_k * dy, a + arc_k_rest * dx, b + dy, a + dx, b + dy);
+        curve_to(c, a, b + arc_k * dy, a + arc_k_rest * dx, b + dy, a + dx, b + dy);
 }
 
 // The outline spans w + 1 by h + 1 points, one more than a plain box.
-void rounded_box(drawing_output* output, int x, int y, int w, int h, int rx, int ry)
+void rounded_box(drawing_output* output, int x_in, int y_in, int w_in, int h_in, int rx_in, int ry_in)
 {
     printer_output_record* p = as_printer(output);
+    double x = x_in, y = y_in, w = w_in, h = h_in;
+    const double rx = rx_in, ry = ry_in;
     normalise_box(x, y, w, h);
+    // Wholly off the page (corners included) it would not show.
+    if (!meets_page(p, x - std::abs(rx), y - std::abs(ry), w + 2 * std::abs(rx) + 1, h + 2 * std::abs(ry) + 1))
+        return;
     const double sw = w - 2.0 * rx + 1, sh = h - 2.0 * ry + 1;
     page_context* c = p->context;
     double px = x + rx, py = page_y(p, y);
-    page_move_to(c, px, py);
+    move_to(c, px, py);
     px += sw;
-    page_line_to(c, px, py);
+    line_to(c, px, py);
     corner(c, px, py, rx, -ry, true);
     px += rx;
     py -= ry + sh;
-    page_line_to(c, px, py);
+    line_to(c, px, py);
     corner(c, px, py, -rx, -ry, false);
     px -= rx + sw;
     py -= ry;
-    page_line_to(c, px, py);
+    line_to(c, px, py);
     corner(c, px, py, -rx, ry, true);
     px -= rx;
     py += ry + sh;
-    page_line_to(c, px, py);
+    line_to(c, px, py);
     corner(c, px, py, rx, ry, false);
     paint_path(p);
 }
 
-void circle(drawing_output* output, int x, int y, int radius)
+void circle(drawing_output* output, int x, int y, int radius_in)
 {
     printer_output_record* p = as_printer(output);
-    page_arc_to(p->context, x, page_y(p, y), radius, 1.0, 360.0, 0);
+    double cx = x, cy = page_y(p, y), radius = radius_in;
+    const double reach = std::abs(radius);
+    if (!meets_page(p, x - reach, y - reach, 2 * reach, 2 * reach))
+        return;
+    if (reach > far_limit / 2) {
+        // A circle this large is all but straight where it crosses the page.
+        // A smaller one whose centre moves toward the page by as much as the
+        // radius shrinks keeps the edge nearest the page where it was.
+        const double page_x = p->base.width / 2.0, page_y_middle = p->base.height / 2.0;
+        const double dx = cx - page_x, dy = cy - page_y_middle, distance = std::hypot(dx, dy);
+        const double shrink = reach - far_limit / 2;
+        if (distance > 0) {
+            cx -= dx / distance * std::min(shrink, distance);
+            cy -= dy / distance * std::min(shrink, distance);
+        }
+        radius = std::copysign(far_limit / 2, radius);
+    }
+    page_arc_to(p->context, pulled_in(cx), pulled_in(cy), radius, 1.0, 360.0, 0);
     paint_path(p);
 }
 
@@ -136,6 +210,8 @@ void draw_image(drawing_output* output, GdkPixbuf* pixbuf, int x, int y)
         return;
     printer_output_record* p = as_printer(output);
     const int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
+    if (!meets_page(p, x, y, w, h))
+        return;
     page_save(p->context);
     page_translate(p->context, x, page_y(p, y) - h);
     page_scale(p->context, w, h);
@@ -154,20 +230,22 @@ void draw_image_sized(drawing_output* output, GdkPixbuf* pixbuf, int x, int y, i
         draw_image(output, pixbuf, x, y);
         return;
     }
-    // GdkPixbuf complains aloud about empty sizes; there is nothing to draw anyway.
-    if (w <= 0 || h <= 0)
+    // Only the part on the page is scaled; empty sizes draw nothing.
+    const int margin = int(page_margin);
+    const drawing_area page = {-margin, -margin, output->width + margin, output->height + margin};
+    int part_x = 0, part_y = 0;
+    GdkPixbuf* part = scaled_visible_part(pixbuf, x, y, w, h, page, &part_x, &part_y);
+    if (!part)
         return;
-    GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, w, h, GDK_INTERP_BILINEAR);
-    if (!scaled)
-        return;
-    draw_image(output, scaled, x, y);
-    g_object_unref(scaled);
+    draw_image(output, part, part_x, part_y);
+    g_object_unref(part);
 }
 
 // Opacity outside 0..255 is taken as the nearer end, so alpha never wraps.
 void draw_image_faded(drawing_output* output, GdkPixbuf* pixbuf, int x, int y, int opacity)
 {
-    if (!pixbuf || opacity <= 0)
+    if (!pixbuf || opacity <= 0 ||
+        !meets_page(as_printer(output), x, y, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf)))
         return;
     if (opacity >= 255) {
         draw_image(output, pixbuf, x, y);
@@ -207,6 +285,8 @@ int draw_text(drawing_output* output, int x, int y, const text& t)
     pango_layout_set_text(p->layout, utf8.c_str(), int(utf8.size()));
     int w = 0, h = 0;
     layout_size(p->layout, &w, &h);
+    if (!meets_page(p, x, y, w, h))
+        return text_end(x, w);
     if (!(p->mode & mode_transparent)) {
         // The background is always filled, whatever the outlined bit says.
         set_rgb(p, p->base.back_colour);
@@ -216,7 +296,7 @@ int draw_text(drawing_output* output, int x, int y, const text& t)
     }
     page_move_to(p->context, x, page_y(p, y));
     page_layout(p->context, p->layout);
-    return x + w;
+    return text_end(x, w);
 }
 
 void draw_text_rotated(drawing_output* output, int x, int y, const text& t, double angle)
@@ -226,6 +306,12 @@ void draw_text_rotated(drawing_output* output, int x, int y, const text& t, doub
         return;
     std::string utf8 = text_to_utf8(t);
     pango_layout_set_text(p->layout, utf8.c_str(), int(utf8.size()));
+    // Turned any way, the text stays within its width and height of (x, y).
+    int w = 0, h = 0;
+    layout_size(p->layout, &w, &h);
+    const double reach = double(w) + h;
+    if (!meets_page(p, x - reach, y - reach, 2 * reach, 2 * reach))
+        return;
     page_save(p->context);
     page_translate(p->context, x, page_y(p, y));
     page_rotate(p->context, angle);
@@ -240,16 +326,18 @@ void ellipse(drawing_output* output, int x, int y, int rx, int ry)
     printer_output_record* p = as_printer(output);
     constexpr double k1 = 0.26521648984, k2 = 0.519570402739, k3 = 0.7071067811865476, k4 = 0.894643159635;
     const double cx = x, cy = page_y(p, y), a = rx, b = ry;
+    if (!meets_page(p, x - std::abs(a), y - std::abs(b), 2 * std::abs(a), 2 * std::abs(b)))
+        return;
     page_context* c = p->context;
-    page_move_to(c, cx - a, cy);
-    page_curve_to(c, cx - a, cy + k1 * b, cx - k4 * a, cy + k2 * b, cx - k3 * a, cy + k3 * b);
-    page_curve_to(c, cx - k2 * a, cy + k4 * b, cx - k1 * a, cy + b, cx, cy + b);
-    page_curve_to(c, cx + k1 * a, cy + b, cx + k2 * a, cy + k4 * b, cx + k3 * a, cy + k3 * b);
-    page_curve_to(c, cx + k4 * a, cy + k2 * b, cx + a, cy + k1 * b, cx + a, cy);
-    page_curve_to(c, cx + a, cy - k1 * b, cx + k4 * a, cy - k2 * b, cx + k3 * a, cy - k3 * b);
-    page_curve_to(c, cx + k2 * a, cy - k4 * b, cx + k1 * a, cy - b, cx, cy - b);
-    page_curve_to(c, cx - k1 * a, cy - b, cx - k2 * a, cy - k4 * b, cx - k3 * a, cy - k3 * b);
-    page_curve_to(c, cx - k4 * a, cy - k2 * b, cx - a, cy - k1 * b, cx - a, cy);
+    move_to(c, cx - a, cy);
+    curve_to(c, cx - a, cy + k1 * b, cx - k4 * a, cy + k2 * b, cx - k3 * a, cy + k3 * b);
+    curve_to(c, cx - k2 * a, cy + k4 * b, cx - k1 * a, cy + b, cx, cy + b);
+    curve_to(c, cx + k1 * a, cy + b, cx + k2 * a, cy + k4 * b, cx + k3 * a, cy + k3 * b);
+    curve_to(c, cx + k4 * a, cy + k2 * b, cx + a, cy + k1 * b, cx + a, cy);
+    curve_to(c, cx + a, cy - k1 * b, cx + k4 * a, cy - k2 * b, cx + k3 * a, cy - k3 * b);
+    curve_to(c, cx + k2 * a, cy - k4 * b, cx + k1 * a, cy - b, cx, cy - b);
+    curve_to(c, cx - k1 * a, cy - b, cx - k2 * a, cy - k4 * b, cx - k3 * a, cy - k3 * b);
+    curve_to(c, cx - k4 * a, cy - k2 * b, cx - a, cy - k1 * b, cx - a, cy);
     paint_path(p);
 }
 
@@ -265,17 +353,61 @@ std::intptr_t grab_image(drawing_output*, std::int32_t, int, int, int, int)
     return 0;
 }
 
-void line(drawing_output* output, int x1, int y1, int x2, int y2)
+// Cuts the line from (x1, y1) to (x2, y2) to the page and its margin
+// (Liang and Barsky's way: the part of t in 0...1 inside all four edges);
+// false when none of it is there. Ends already inside stay exactly as given.
+bool cut_to_page(const printer_output_record* p, double& x1, double& y1, double& x2, double& y2)
 {
-    printer_output_record* p = as_printer(output);
+    const double dx = x2 - x1, dy = y2 - y1;
+    const double low_x = -page_margin, high_x = p->base.width + page_margin;
+    const double low_y = -page_margin, high_y = p->base.height + page_margin;
+    double enter = 0, leave = 1;
+    // Each edge as q >= t * d must hold along the line.
+    const double d[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x1 - low_x, high_x - x1, y1 - low_y, high_y - y1};
+    for (int i = 0; i < 4; ++i) {
+        if (d[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / d[i];
+        if (d[i] < 0)
+            enter = std::max(enter, t);
+        else
+            leave = std::min(leave, t);
+    }
+    if (enter > leave)
+        return false;
+    const double x0 = x1, y0 = y1;
+    if (enter > 0) {
+        x1 = x0 + enter * dx;
+        y1 = y0 + enter * dy;
+    }
+    if (leave < 1) {
+        x2 = x0 + leave * dx;
+        y2 = y0 + leave * dy;
+    }
+    return true;
+}
+
+void stroke_line(printer_output_record* p, double x1, double y1, double x2, double y2)
+{
+    if (!cut_to_page(p, x1, y1, x2, y2))
+        return;
     page_move_to(p->context, x1, page_y(p, y1));
     page_line_to(p->context, x2, page_y(p, y2));
     page_stroke(p->context);
 }
 
+void line(drawing_output* output, int x1, int y1, int x2, int y2)
+{
+    stroke_line(as_printer(output), x1, y1, x2, y2);
+}
+
 void plot(drawing_output* output, int x, int y)
 {
-    line(output, x, y, x + 1, y);
+    stroke_line(as_printer(output), x, y, double(x) + 1, y);
 }
 
 void plot_colour(drawing_output* output, int x, int y, colour c)

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include "codec/jpeg_plugin.h"
 #include "tests/codec/jpeg_test_support.h"
@@ -47,6 +51,16 @@ struct table_summary {
     int dc_quantiser = -1;
     int frame_marker = -1;
 };
+
+// What a folder holds, by name, sorted.
+std::vector<std::string> names_in(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 table_summary summarise(const std::string& path)
 {
@@ -144,27 +158,58 @@ TEST(jpeg_encoder, row_order_and_round_trip)
 TEST(jpeg_encoder, failed_saves_leave_no_file_and_remove_only_their_own)
 {
     temp_folder folder;
-    rgb_buffer empty(0, 0);
     rgb_buffer picture(16, 16);
-    std::string zero = folder.file("zero.jpg");
+    // Real pixels, but no rows or no columns: the file is opened, then the
+    // library refuses the image (its empty-image error).
+    auto save_empty = [&](const std::string& path, int width, int height) {
+        return jpeg_write(path.c_str(), picture.bytes.data(), width, height, picture.pitch, 0, 7, 24);
+    };
+    const std::vector<std::uint8_t> earlier = {0xFF, 0xD8, 1, 2, 3};
     std::string missing = folder.file("no-such-folder") + "/x.jpg";
 
     stderr_capture errors;
-    EXPECT_EQ(empty.save(zero), 0);
-    EXPECT_FALSE(file_exists(zero));
+    EXPECT_EQ(save_empty(folder.file("no-rows.jpg"), 16, 0), 0);
+    EXPECT_EQ(save_empty(folder.file("no-columns.jpg"), 0, 16), 0);
     EXPECT_EQ(picture.save(missing), 0);
-    EXPECT_FALSE(file_exists(folder.file("no-such-folder")));
+    EXPECT_EQ(names_in(folder.path), std::vector<std::string>{}) << "nothing created is left behind";
 
-    // A file that was there before the call is not this call's to remove.
+    // A file that was there before the call is not this call's to remove,
+    // nor to spoil: it keeps its bytes.
     std::string existing = folder.file("existing.jpg");
-    ASSERT_TRUE(write_file_bytes(existing, {1, 2, 3}));
-    EXPECT_EQ(empty.save(existing), 0);
-    EXPECT_TRUE(file_exists(existing));
+    ASSERT_TRUE(write_file_bytes(existing, earlier));
+    EXPECT_EQ(save_empty(existing, 16, 0), 0);
+    EXPECT_EQ(read_file_bytes(existing), earlier);
+    EXPECT_EQ(save_empty(existing, 0, 16), 0);
+    EXPECT_EQ(read_file_bytes(existing), earlier);
     // Asked for a new file, it never writes into one that is there.
     errno = 0;
     EXPECT_EQ(jpeg_write(existing.c_str(), picture.bytes.data(), 16, 16, 48, create_new_file, 7, 24), 0);
     EXPECT_EQ(errno, EEXIST);
-    EXPECT_EQ(read_file_bytes(existing), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(read_file_bytes(existing), earlier);
+    EXPECT_EQ(names_in(folder.path), std::vector<std::string>{"existing.jpg"});
+    // A save that succeeds replaces it whole, permissions kept.
+    ASSERT_EQ(chmod(existing.c_str(), 0640), 0);
+    ASSERT_EQ(picture.save(existing), 1);
+    EXPECT_EQ(reference_decode(existing).width, 16);
+    struct stat replaced {};
+    ASSERT_EQ(stat(existing.c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 07777, 0640u);
+    EXPECT_EQ(names_in(folder.path), std::vector<std::string>{"existing.jpg"});
+
+    // A device is written in place and never removed. The full device takes
+    // the open but no bytes, so the library's own write check fails. Where
+    // the test may make a node of it (as root) it uses its own, so that an
+    // encoder gone wrong could remove only that; elsewhere /dev/full, which
+    // only root could remove.
+    std::string full = folder.file("full");
+    if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        full = "/dev/full";
+    errno = 0;
+    EXPECT_EQ(picture.save(full), 0);
+    EXPECT_EQ(errno, ENOSPC);
+    struct stat device {};
+    ASSERT_EQ(stat(full.c_str(), &device), 0);
+    EXPECT_TRUE(S_ISCHR(device.st_mode));
     EXPECT_EQ(errors.text(), "");
 }
 
@@ -195,6 +240,18 @@ TEST(jpeg_encoder, short_write_removes_the_partial_file_and_keeps_errno)
     EXPECT_EQ(result, 0);
     EXPECT_EQ(reason, EFBIG);
     EXPECT_FALSE(file_exists(path));
+
+    // Over a file that was there, the same failure leaves that file as it was.
+    const std::vector<std::uint8_t> earlier = {0xFF, 0xD8, 1, 2, 3};
+    ASSERT_TRUE(write_file_bytes(path, earlier));
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    result = noise.save(path, 10);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(read_file_bytes(path), earlier);
+    EXPECT_EQ(names_in(folder.path), std::vector<std::string>{"big.jpg"}) << "no partial file beside it";
 }
 
 TEST(jpeg_encoder, registers_once_under_its_code)

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cstdlib>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "imaging/drawing.h"
@@ -286,10 +289,17 @@ TEST_F(image_drawing, alpha_blend_routine_on_three_bytes)
     // Colour (200, 0, 255) at alpha 64 over (100, 200, 50):
     // red (100*191 + 200*64)/255 = 125, green 200*191/255 = 149,
     // blue (50*191 + 255*64)/255 = 101.
+    // White at alpha 128 over white stays white: (255*127 + 255*128)/255
+    // = 255, where a division by 256 would give 254.
     for (std::int32_t mode : {alpha_blend, alpha_clip}) {
         test_image image(1, 1, false, 0x64C832FF);
         plot_one(output_on(image), mode, 0x40FF00C8);
         EXPECT_EQ(image.get(0, 0), rgb(125, 149, 101)) << mode;
+        drawing_stop();
+
+        test_image white(1, 1, false, 0xFFFFFFFF);
+        plot_one(output_on(white), mode, 0x80FFFFFF);
+        EXPECT_EQ(white.get(0, 0), rgb(255, 255, 255)) << mode;
         drawing_stop();
     }
 }
@@ -463,6 +473,13 @@ TEST_F(image_drawing, blits_in_the_modes_on_three_bytes)
     EXPECT_EQ(image.get(0, 0), rgb(117, 47, 92));
     o->base.ops.draw_image_faded(&o->base, source.pixbuf, 0, 0, 0);
     EXPECT_EQ(image.get(0, 0), rgb(117, 47, 92));
+
+    // White over white at opacity 128: (255*128 + 255*127)/255 = 255, where
+    // a division by 256 would give 254.
+    test_image white(1, 1, false, 0xFFFFFFFF);
+    image.set(0, 0, rgb(255, 255, 255));
+    o->base.ops.draw_image_faded(&o->base, white.pixbuf, 0, 0, 128);
+    EXPECT_EQ(image.get(0, 0), rgb(255, 255, 255));
 }
 
 TEST_F(image_drawing, alpha_source_is_weighted_by_its_alpha)
@@ -519,6 +536,139 @@ TEST_F(image_drawing, sized_blit_scales_first)
             inside.emplace_back(x, y);
     EXPECT_EQ(changed(image, 6, 6, rgb(0, 0, 0)), inside);
     EXPECT_EQ(image.get(4, 4), rgb(0x20, 0x40, 0xC0));
+    drawing_stop();
+
+    // Cut at the top-left, the pixels are those of GdkPixbuf's own scaling
+    // of the whole, from its column 6 and row 5 on.
+    test_image positions(10, 10, false, 0);
+    fill_positions(positions);
+    test_image target(12, 9, false, 0x000000FF);
+    o = output_on(target);
+    o->base.ops.draw_image_sized(&o->base, positions.pixbuf, -6, -5, 23, 17);
+    GdkPixbuf* whole = gdk_pixbuf_scale_simple(positions.pixbuf, 23, 17, GDK_INTERP_BILINEAR);
+    const int stride = gdk_pixbuf_get_rowstride(whole);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 12; ++x) {
+            rgba expected = rgb(0, 0, 0);
+            if (x < 17 && y < 12) {
+                const guchar* p = gdk_pixbuf_get_pixels(whole) + (y + 5) * stride + (x + 6) * 3;
+                expected = rgb(p[0], p[1], p[2]);
+            }
+            ASSERT_EQ(target.get(x, y), expected) << x << "," << y;
+        }
+    g_object_unref(whole);
+    drawing_stop();
+
+    // Magnified past what GdkPixbuf's scaler can step through: black and
+    // white, stretched to INT_MAX columns (INT_MAX / 2 each), seen from
+    // column 805306367 on, which lies a quarter of the way from the centre
+    // of the black pixel to that of the white: 255 / 4 = 63.75, so 64.
+    test_image black_white(2, 1, false, 0x000000FF);
+    black_white.set(1, 0, rgb(255, 255, 255));
+    test_image far(8, 2, false, 0x0000FFFF);
+    o = output_on(far);
+    o->base.ops.draw_image_sized(&o->base, black_white.pixbuf, -805306367, 0, INT_MAX, 1);
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(far.get(x, 0), rgb(64, 64, 64)) << x;
+        EXPECT_EQ(far.get(x, 1), rgb(0, 0, 255)) << x;
+    }
+}
+
+// Calls with coordinates and sizes at the ends of the int range, on an 8 × 6
+// black image. Each row's picture shows what it must leave: '#' for pixels
+// drawn white, '.' for pixels left black.
+TEST_F(image_drawing, calls_at_the_ends_of_the_int_range_are_clipped)
+{
+    constexpr int lo = INT_MIN, hi = INT_MAX;
+    using picture = std::vector<std::string>;
+    const picture nothing(6, "........");
+    test_image white(4, 4, false, 0xFFFFFFFF);
+    GdkPixbuf* source = white.pixbuf;
+    auto sized = [source](int x, int y, int w, int h) {
+        return [=](drawing_output* o) { o->ops.draw_image_sized(o, source, x, y, w, h); };
+    };
+    auto faded = [source](int x, int y, int opacity) {
+        return [=](drawing_output* o) { o->ops.draw_image_faded(o, source, x, y, opacity); };
+    };
+    auto filled = [](int x, int y, int w, int h) {
+        return [=](drawing_output*) { draw_box(x, y, w, h, 0xFFFFFF); };
+    };
+    auto outlined_box = [](int x, int y, int w, int h) {
+        return [=](drawing_output*) {
+            drawing_mode(outlined);
+            draw_box(x, y, w, h, 0xFFFFFF);
+        };
+    };
+    auto image_at = [source](int x, int y) { return [=](drawing_output*) { draw_image(source, x, y); }; };
+    auto plots = [](drawing_output* o) {
+        for (int x : {lo, lo + 1, -1, 8, hi - 1, hi})
+            for (int y : {lo, -1, 6, hi}) {
+                o->ops.plot_colour(o, x, y, 0xFFFFFF);
+                o->ops.plot_colour(o, y, x, 0xFFFFFF);
+                EXPECT_EQ(o->ops.point(o, x, y), 0u);
+            }
+    };
+    struct row {
+        const char* call;
+        std::function<void(drawing_output*)> draw;
+        picture left;
+    };
+    const row rows[] = {
+        {"box lo, lo, hi, hi: ends at -1", filled(lo, lo, hi, hi), nothing},
+        {"box hi, hi, lo, lo: from -1 on", filled(hi, hi, lo, lo), picture(6, "########")},
+        {"box lo, 2, lo, 1: further left still", filled(lo, 2, lo, 1), nothing},
+        {"box 3, hi, 2, lo: columns 3-4", filled(3, hi, 2, lo),
+         picture(6, "...##...")},
+        {"box -2, 4, hi, hi", filled(-2, 4, hi, hi),
+         {"........", "........", "........", "........", "########", "########"}},
+        {"box hi, 1, hi, 1", filled(hi, 1, hi, 1), nothing},
+        {"outlined box 1, 1, hi, hi: only top and left show", outlined_box(1, 1, hi, hi),
+         {"........", ".#######", ".#......", ".#......", ".#......", ".#......"}},
+        {"outlined box hi, hi, lo, lo: every edge outside", outlined_box(hi, hi, lo, lo), nothing},
+        {"outlined box 6, 4, lo, lo: right edge 5, bottom edge 3", outlined_box(6, 4, lo, lo),
+         {".....#..", ".....#..", ".....#..", "######..", "........", "........"}},
+        {"image at the corners of the range",
+         [&](drawing_output* o) {
+             for (int x : {lo, hi})
+                 for (int y : {lo, 0, hi}) {
+                     image_at(x, y)(o);
+                     image_at(y, x)(o);
+                 }
+         },
+         nothing},
+        {"image at -3, -2", image_at(-3, -2),
+         {"#.......", "#.......", "........", "........", "........", "........"}},
+        {"sized 2, 3, hi, hi", sized(2, 3, hi, hi),
+         {"........", "........", "........", "..######", "..######", "..######"}},
+        {"sized lo, lo, hi, hi", sized(lo, lo, hi, hi), nothing},
+        {"sized -hi, 0, hi, hi: ends at 0", sized(-hi, 0, hi, hi), nothing},
+        {"sized 1 - hi, 0, hi, 1: column 0 of row 0", sized(1 - hi, 0, hi, 1),
+         {"#.......", "........", "........", "........", "........", "........"}},
+        {"sized 5, 5, lo, lo", sized(5, 5, lo, lo), nothing},
+        {"faded at hi opacity is opaque", faded(4, 0, hi),
+         {"....####", "....####", "....####", "....####", "........", "........"}},
+        {"faded at lo opacity, and far away", [&](drawing_output* o) {
+             faded(0, 0, lo)(o);
+             faded(lo, lo, 255)(o);
+             faded(hi, hi, 255)(o);
+         },
+         nothing},
+        {"plots and points outside", plots, nothing},
+    };
+    for (const row& r : rows) {
+        test_image image(8, 6, false, 0x000000FF);
+        drawing_output* o = &output_on(image)->base;
+        r.draw(o);
+        drawing_stop();
+        picture left;
+        for (int y = 0; y < 6; ++y) {
+            std::string line;
+            for (int x = 0; x < 8; ++x)
+                line += image.get(x, y) == rgb(255, 255, 255) ? '#' : image.get(x, y) == rgb(0, 0, 0) ? '.' : '?';
+            left.push_back(line);
+        }
+        EXPECT_EQ(left, r.left) << r.call;
+    }
 }
 
 // A stand-in output that records what the entry operations do to it. It

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <string>
 #include <vector>
 
 #include <gdk/gdkx.h>
@@ -67,16 +69,62 @@ protected:
     }
 };
 
-// Glyph coverage per channel, read off text drawn black on white.
-std::vector<rgb> coverage_of(const test_image& image, int x, int y, int w, int h)
+// Glyph coverage of a text in the default font, worked out here apart from
+// the output: the test's own layout, drawn white on black into a pixmap of
+// its own and read back. Rows of w values, one per pixel of the text box.
+struct coverage {
+    int w = 0, h = 0;
+    std::vector<rgb> values;
+    const rgb& at(int x, int y) const { return values[std::size_t(y * w + x)]; }
+    // Whether the blend takes the pixel as glyph: more than half covered.
+    bool glyph(int x, int y) const
+    {
+        const rgb& c = at(x, y);
+        return (c[0] + c[1] + c[2]) / 765.0 > 0.5;
+    }
+};
+
+coverage own_coverage(const text& t)
 {
-    std::vector<rgb> result;
-    for (int j = y; j < y + h; ++j)
-        for (int i = x; i < x + w; ++i) {
-            rgb p = image.get(i, j);
-            result.push_back({255 - p[0], 255 - p[1], 255 - p[2]});
+    coverage result;
+    PangoContext* context = gdk_pango_context_get();
+    PangoLayout* layout = pango_layout_new(context);
+    const std::string utf8 = text_to_utf8(t);
+    pango_layout_set_text(layout, utf8.data(), int(utf8.size()));
+    pango_layout_get_pixel_size(layout, &result.w, &result.h);
+    GdkPixmap* pixmap = gdk_pixmap_new(nullptr, result.w, result.h, gdk_visual_get_system()->depth);
+    gdk_drawable_set_colormap(pixmap, gdk_colormap_get_system());
+    GdkGC* gc = gdk_gc_new(pixmap);
+    const GdkColor white = {0xFFFFFF, 0xFF00, 0xFF00, 0xFF00}, black = {0, 0, 0, 0};
+    gdk_gc_set_rgb_fg_color(gc, &black);
+    gdk_draw_rectangle(pixmap, gc, TRUE, 0, 0, result.w, result.h);
+    gdk_draw_layout_with_colors(pixmap, gc, 0, 0, layout, &white, &black);
+    GdkPixbuf* read =
+        gdk_pixbuf_get_from_drawable(nullptr, pixmap, gdk_colormap_get_system(), 0, 0, 0, 0, result.w, result.h);
+    for (int y = 0; y < result.h; ++y)
+        for (int x = 0; x < result.w; ++x) {
+            const guchar* p = gdk_pixbuf_get_pixels(read) + y * gdk_pixbuf_get_rowstride(read) +
+                              x * gdk_pixbuf_get_n_channels(read);
+            result.values.push_back({p[0], p[1], p[2]});
         }
+    g_object_unref(read);
+    g_object_unref(gc);
+    g_object_unref(pixmap);
+    g_object_unref(layout);
+    g_object_unref(context);
     return result;
+}
+
+int channel(colour c, int index)
+{
+    return int(c >> (8 * index) & 0xFF);
+}
+
+// Gradient functions that are not the same everywhere: black (t = 0) in
+// even columns, white (t = 1) in odd ones.
+double by_column(image_output_record*, int x, int)
+{
+    return x % 2;
 }
 
 TEST_F(image_text, empty_text_draws_nothing)
@@ -119,63 +167,158 @@ TEST_F(image_text, black_on_white_fills_exactly_the_text_box)
 
 TEST_F(image_text, colours_blend_by_coverage)
 {
-    test_image reference(300, 40, red_fill);
-    image_output_record* o = start_on(reference);
-    int w = text_width(sample), h = height_of(sample);
-    draw_text(0, 0, sample, 0, 0xFFFFFF);
-    std::vector<rgb> coverage = coverage_of(reference, 0, 0, w, h);
-    drawing_stop();
-
-    // Other colours: front (200, 100, 50), back (10, 20, 30), per channel
-    // (front * c + back * (255 - c)) / 255.
-    test_image coloured(300, 40, red_fill);
-    o = start_on(coloured);
-    EXPECT_EQ(draw_text(0, 0, sample, 0x3264C8, 0x1E140A), w);
-    const rgb front = {200, 100, 50}, back = {10, 20, 30};
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) {
-                int cover = coverage[std::size_t(y * w + x)][std::size_t(c)];
-                ASSERT_EQ(coloured.get(x, y)[std::size_t(c)], (front[c] * cover + back[c] * (255 - cover)) / 255)
-                    << x << "," << y;
+    // Per channel (F * c + B * (255 - c)) / 255, with F the front colour
+    // (200, 100, 50), or in gradient mode the gradient's colour: white, or
+    // black and white by column; B the back colour (10, 20, 30), or with the
+    // transparent bit the pixel itself.
+    const coverage cover = own_coverage(sample);
+    ASSERT_GT(cover.w, 50);
+    static constexpr colour front = 0x3264C8, back = 0x1E140A, under = 0xDCA028;
+    struct blend_case {
+        const char* name;
+        std::int32_t mode;
+        double (*gradient)(image_output_record*, int, int);
+        colour (*front_at)(int x);
+        bool paint_back;
+    };
+    const blend_case cases[] = {
+        {"plain", 0, nullptr, [](int) { return front; }, true},
+        {"outlined and transparent", outlined | transparent, nullptr, [](int) { return front; }, false},
+        {"gradient", gradient, nullptr, [](int) { return colour(0xFFFFFF); }, true},
+        {"gradient by column", gradient, by_column, [](int x) { return x % 2 ? colour(0xFFFFFF) : 0; }, true},
+        {"gradient by column, transparent", gradient | transparent, by_column,
+         [](int x) { return x % 2 ? colour(0xFFFFFF) : 0; }, false},
+    };
+    for (const blend_case& b : cases) {
+        SCOPED_TRACE(b.name);
+        test_image image(300, 40, 0x28A0DCFF);
+        image_output_record* o = start_on(image);
+        if (b.gradient)
+            o->gradient_function = b.gradient;
+        drawing_mode(b.mode);
+        ASSERT_EQ(draw_text(3, 2, sample, front, back), 3 + cover.w);
+        int kept = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 300; ++x) {
+                const bool in_box = x >= 3 && x < 3 + cover.w && y >= 2 && y < 2 + cover.h;
+                rgb expected;
+                for (int c = 0; c < 3; ++c) {
+                    const int below = b.paint_back ? channel(back, c) : channel(under, c);
+                    const int covered = in_box ? cover.at(x - 3, y - 2)[std::size_t(c)] : 0;
+                    expected[std::size_t(c)] =
+                        in_box ? (channel(b.front_at(x), c) * covered + below * (255 - covered)) / 255
+                               : channel(under, c);
+                }
+                ASSERT_EQ(image.get(x, y), expected) << x << "," << y;
+                kept += in_box && image.get(x, y) == (rgb{0x28, 0xA0, 0xDC});
             }
-    drawing_stop();
-
-    // Transparent: the pixel takes the place of the back colour, so where
-    // there is no glyph it keeps its colour.
-    test_image kept(300, 40, 0x28A0DCFF);
-    o = start_on(kept);
-    drawing_mode(outlined | transparent);
-    draw_text(0, 0, sample, 0, 0xFFFFFF);
-    const rgb under = {0x28, 0xA0, 0xDC};
-    int untouched = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const rgb& cover = coverage[std::size_t(y * w + x)];
-            for (int c = 0; c < 3; ++c)
-                ASSERT_EQ(kept.get(x, y)[std::size_t(c)], under[c] * (255 - cover[std::size_t(c)]) / 255)
-                    << x << "," << y;
-            untouched += kept.get(x, y) == under;
+        if (!b.paint_back) {
+            EXPECT_GT(kept, cover.w * cover.h / 2) << "most of the box is no glyph and keeps its colour";
         }
-    EXPECT_GT(untouched, w * h / 2);
-    EXPECT_EQ(o->mode, outlined | transparent);
+        drawing_stop();
+    }
 }
 
-TEST_F(image_text, xor_text_drawn_twice_leaves_the_image_as_it_was)
+TEST_F(image_text, xor_text_flips_glyphs_by_the_front_colour_and_the_rest_by_the_back)
 {
-    test_image image(300, 40, 0x28A0DCFF);
-    start_on(image);
-    drawing_mode(xor_pixels);
-    int w = text_width(sample);
-    draw_text(3, 2, sample, 0xFFFFFF, 0x0F0F0F);
-    int changed = 0;
-    for (int x = 0; x < 300; ++x)
-        changed += image.get(x, 10) != rgb{0x28, 0xA0, 0xDC};
-    EXPECT_GT(changed, w / 2) << "the background is xored too";
-    draw_text(3, 2, sample, 0xFFFFFF, 0x0F0F0F);
+    // A pixel counts as glyph when (cR + cG + cB) / 765 > 0.5. The sample
+    // has pixels on both sides of that line and near it: some between 0.4
+    // and 0.5, some between 0.5 and 0.55.
+    const coverage cover = own_coverage(sample);
+    int below_half = 0, above_half = 0;
+    for (const rgb& c : cover.values) {
+        const int sum = c[0] + c[1] + c[2];
+        below_half += sum > 306 && sum <= 382;
+        above_half += sum >= 383 && sum <= 420;
+    }
+    ASSERT_GT(below_half, 0);
+    ASSERT_GT(above_half, 0);
+
+    // On (0x28, 0xA0, 0xDC), front (0xC8, 0x64, 0x32), back (0x0F, 0x0F, 0x0F):
+    // glyph pixels become (0xE0, 0xC4, 0xEE), the rest of the box
+    // (0x27, 0xAF, 0xD3). In gradient mode (0x42) the front is white: glyph
+    // pixels become (0xD7, 0x5F, 0x23). With the transparent bit the rest
+    // of the box keeps its colour.
+    const rgb under = {0x28, 0xA0, 0xDC};
+    struct xor_case {
+        std::int32_t mode;
+        rgb glyph, rest;
+    };
+    const xor_case cases[] = {
+        {xor_pixels, {0xE0, 0xC4, 0xEE}, {0x27, 0xAF, 0xD3}},
+        {xor_pixels | transparent, {0xE0, 0xC4, 0xEE}, under},
+        {gradient | xor_pixels, {0xD7, 0x5F, 0x23}, {0x27, 0xAF, 0xD3}},
+    };
+    for (const xor_case& k : cases) {
+        SCOPED_TRACE(k.mode);
+        test_image image(300, 40, 0x28A0DCFF);
+        start_on(image);
+        drawing_mode(k.mode);
+        EXPECT_EQ(draw_text(3, 2, sample, 0x3264C8, 0x0F0F0F), 3 + cover.w);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 300; ++x) {
+                const bool in_box = x >= 3 && x < 3 + cover.w && y >= 2 && y < 2 + cover.h;
+                const rgb expected = !in_box ? under : cover.glyph(x - 3, y - 2) ? k.glyph : k.rest;
+                ASSERT_EQ(image.get(x, y), expected) << x << "," << y;
+            }
+        // Drawn again, every pixel flips back.
+        draw_text(3, 2, sample, 0x3264C8, 0x0F0F0F);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 300; ++x)
+                ASSERT_EQ(image.get(x, y), under) << x << "," << y;
+        drawing_stop();
+    }
+}
+
+std::vector<std::array<colour, 4>> custom_calls;
+
+// Stores the pixel's place and the alpha it was handed, so the image shows them.
+colour note_custom_call(int x, int y, colour source, colour destination)
+{
+    custom_calls.push_back({colour(x), colour(y), source, destination});
+    return colour(x) | colour(y) << 8 | (source >> 24) << 16;
+}
+
+TEST_F(image_text, custom_text_hands_every_pixel_of_the_box_to_the_callback)
+{
+    // The callback gets the front colour with its alpha (200 here) scaled by
+    // the coverage, (cR + cG + cB) / 765 * 200 with the fraction dropped,
+    // and the pixel as it is (alpha 255 on an image without alpha).
+    const coverage cover = own_coverage(u"Мат");
+    test_image image(120, 40, 0x28A0DCFF);
+    image_output_record* o = start_on(image);
+    drawing_mode(custom);
+    EXPECT_EQ(draw_text(5, 3, u"Мат", 0xC83264C8, 0x0F0F0F), 5 + cover.w) << "the built-in callback";
     for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 300; ++x)
-            ASSERT_EQ(image.get(x, y), (rgb{0x28, 0xA0, 0xDC})) << x << "," << y;
+        for (int x = 0; x < 120; ++x)
+            ASSERT_EQ(image.get(x, y), (rgb{0x28, 0xA0, 0xDC})) << "the built-in callback keeps " << x << "," << y;
+
+    o->custom_callback = note_custom_call;
+    custom_calls.clear();
+    draw_text(5, 3, u"Мат", 0xC83264C8, 0x0F0F0F);
+    ASSERT_EQ(custom_calls.size(), std::size_t(cover.w * cover.h));
+    std::vector<bool> seen(custom_calls.size());
+    for (const auto& call : custom_calls) {
+        const int x = int(call[0]) - 5, y = int(call[1]) - 3;
+        ASSERT_TRUE(x >= 0 && x < cover.w && y >= 0 && y < cover.h) << call[0] << "," << call[1];
+        seen[std::size_t(y * cover.w + x)] = true;
+        const rgb& c = cover.at(x, y);
+        const colour alpha = colour((c[0] + c[1] + c[2]) / 765.0 * 200);
+        EXPECT_EQ(call[2], 0x3264C8u | alpha << 24) << x << "," << y;
+        EXPECT_EQ(call[3], 0xFFDCA028u) << x << "," << y;
+    }
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), false), 0) << "each pixel once";
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const bool in_box = x >= 5 && x < 5 + cover.w && y >= 3 && y < 3 + cover.h;
+            if (!in_box) {
+                ASSERT_EQ(image.get(x, y), (rgb{0x28, 0xA0, 0xDC})) << x << "," << y;
+                continue;
+            }
+            const rgb& c = cover.at(x - 5, y - 3);
+            const int alpha = int((c[0] + c[1] + c[2]) / 765.0 * 200);
+            ASSERT_EQ(image.get(x, y), (rgb{x, y, alpha})) << x << "," << y;
+        }
 }
 
 TEST_F(image_text, text_is_cut_at_every_border)
@@ -213,6 +356,26 @@ TEST_F(image_text, text_is_cut_at_every_border)
     EXPECT_EQ(draw_text(300, 0, sample, 0, 0xFFFFFF), 300 + w);
     EXPECT_EQ(draw_text(-w, 0, sample, 0, 0xFFFFFF), 0);
     EXPECT_EQ(draw_text(0, 40, sample, 0, 0xFFFFFF), w);
+    drawing_stop();
+
+    // From the ends of the int range nothing reaches the image, and the x
+    // after the text stops at INT_MAX rather than wrap.
+    test_image far(300, 40, red_fill);
+    start_on(far);
+    struct far_call {
+        int x, y, after;
+    };
+    const far_call calls[] = {{INT_MAX, 0, INT_MAX},           {INT_MAX - 3, 0, INT_MAX},
+                              {INT_MIN, 0, INT_MIN + w},       {0, INT_MIN, w},
+                              {0, INT_MAX, w},                 {INT_MIN, INT_MIN, INT_MIN + w},
+                              {-w, INT_MAX, 0},                {5, INT_MIN + 1, 5 + w},
+                              {5, -h, 5 + w},                  {INT_MAX, INT_MIN, INT_MAX}};
+    for (const far_call& c : calls)
+        EXPECT_EQ(draw_text(c.x, c.y, sample, 0, 0xFFFFFF), c.after) << c.x << "," << c.y;
+    EXPECT_EQ(text_width(sample), w);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 300; ++x)
+            ASSERT_EQ(far.get(x, y), red) << x << "," << y;
 }
 
 TEST_F(image_text, old_text_never_shows_through_a_layout)

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <sstream>
 
 #include "imaging/drawing.h"
 #include "print/print_job.h"
@@ -326,4 +331,118 @@ TEST_F(printer_drawing, stopping_ends_the_session_but_not_the_page)
     EXPECT_EQ(drawing_current(), nullptr);
     EXPECT_EQ(log, "");
     EXPECT_EQ(page_job_page_count(printer_job()), 1);
+}
+
+// Calls with coordinates and sizes at the ends of the int range, each on a
+// page of its own. The page keeps points in a fixed-point form that wraps
+// past about 8 million points, so a point sent unclipped lands somewhere on
+// the paper: every number that reaches the page must stay well inside that
+// range, and the paper must show just the part of each shape that lies on
+// it. Points are paper pixels, checked inked or left white.
+TEST_F(printer_drawing, calls_at_the_ends_of_the_int_range_are_clipped_to_the_page)
+{
+    constexpr int lo = INT_MIN, hi = INT_MAX;
+    constexpr int wraps_to_30 = (1 << 25) + 30;  // 30 again once wrapped
+    using point = std::pair<int, int>;
+    GdkPixbuf* black = pixbuf_from(10, 10, false, std::vector<std::uint32_t>(100, 0));
+    const int advance = text_width(u"Ход");
+    ASSERT_GT(advance, 0);
+    auto filled = [](int x, int y, int w, int h) { return [=](drawing_output* o) { o->ops.box(o, x, y, w, h); }; };
+    auto image_at = [black](int x, int y) { return [=](drawing_output* o) { o->ops.draw_image(o, black, x, y); }; };
+    struct call_row {
+        const char* call;
+        std::function<void(drawing_output*)> draw;
+        std::vector<point> inked, white;
+    };
+    const call_row rows[] = {
+        {"box lo, 100, hi, 50: ends at -1", filled(lo, 100, hi, 50), {}, {{0, row(120)}, {300, row(120)}}},
+        {"box 10, 100, hi, 50", filled(10, 100, hi, 50), {{10, row(120)}, {594, row(120)}},
+         {{8, row(120)}, {300, row(97)}, {300, row(152)}}},
+        {"box hi, 100, lo, 50: from -1 on", filled(hi, 100, lo, 50), {{0, row(120)}, {594, row(120)}},
+         {{300, row(97)}}},
+        {"box far right", filled(wraps_to_30, 100, 40, 50), {}, {{50, row(120)}, {10, row(120)}}},
+        {"box 30, hi, 40, lo: from -1 down", filled(30, hi, 40, lo), {{50, 0}, {50, 840}},
+         {{28, row(400)}, {71, row(400)}}},
+        {"box 30, lo, 40, hi: ends at -1", filled(30, lo, 40, hi), {}, {{50, 0}, {50, row(400)}}},
+        {"outlined box 20, 30, hi, hi: top and left edges",
+         [](drawing_output* o) {
+             o->ops.set_mode(o, outlined);
+             o->ops.box(o, 20, 30, hi, hi);
+         },
+         {{300, row(30)}, {20, row(300)}}, {{300, row(300)}, {300, row(27)}, {17, row(300)}}},
+        {"line across the page corner to corner", [](drawing_output* o) { o->ops.line(o, lo, lo, hi, hi); },
+         {{100, row(100)}, {500, row(500)}}, {{100, row(200)}, {500, row(300)}}},
+        {"line along row 5", [](drawing_output* o) { o->ops.line(o, hi, 5, lo, 5); }, {{0, row(5)}, {594, row(5)}},
+         {{300, row(20)}}},
+        {"plots far off",
+         [](drawing_output* o) {
+             for (int x : {lo, hi - 1, hi, wraps_to_30})
+                 for (int y : {lo, 100, hi}) {
+                     o->ops.plot(o, x, y);
+                     o->ops.plot(o, y, x);
+                 }
+         },
+         {}, {{30, row(100)}, {100, row(30)}, {0, 0}}},
+        {"circle of radius hi covers the page", [](drawing_output* o) { o->ops.circle(o, 300, 400, hi); },
+         {{0, 0}, {594, 840}, {300, 400}}, {}},
+        {"circle whose edge crosses the page at y 400",
+         [](drawing_output* o) { o->ops.circle(o, 300, (1 << 30) + 400, 1 << 30); },
+         {{300, row(410)}, {0, row(410)}, {594, 840}}, {{300, row(390)}, {0, row(390)}, {594, 0}}},
+        {"circle far off", [](drawing_output* o) { o->ops.circle(o, wraps_to_30, 100, 20); }, {},
+         {{30, row(100)}}},
+        {"ellipse of radii hi covers the page", [](drawing_output* o) { o->ops.ellipse(o, 300, 400, hi, hi); },
+         {{0, 0}, {594, 840}, {300, 400}}, {}},
+        {"ellipse far off", [](drawing_output* o) { o->ops.ellipse(o, 300, wraps_to_30, 40, 20); }, {},
+         {{300, row(30)}}},
+        {"rounded box 10, 10, hi, hi", [](drawing_output* o) { o->ops.rounded_box(o, 10, 10, hi, hi, 5, 5); },
+         {{300, row(300)}, {594, 840}, {12, row(300)}}, {{7, row(300)}, {300, row(7)}}},
+        {"images far off",
+         [&](drawing_output* o) {
+             for (int x : {lo, hi, wraps_to_30})
+                 for (int y : {lo, 100, hi}) {
+                     image_at(x, y)(o);
+                     image_at(y, x)(o);
+                     o->ops.draw_image_faded(o, black, x, y, 128);
+                 }
+         },
+         {}, {{35, row(105)}, {105, row(35)}}},
+        {"sized 10, 10, hi, hi", [&](drawing_output* o) { o->ops.draw_image_sized(o, black, 10, 10, hi, hi); },
+         {{10, row(10)}, {594, 840}}, {{8, row(300)}, {300, row(8)}}},
+        {"sized lo, lo, hi, hi: ends at -1",
+         [&](drawing_output* o) { o->ops.draw_image_sized(o, black, lo, lo, hi, hi); }, {}, {{0, 0}, {300, 300}}},
+        {"text far off",
+         [&](drawing_output* o) {
+             EXPECT_EQ(draw_text(hi, 100, u"Ход", 0, 0x0000FF), hi);
+             EXPECT_EQ(draw_text(hi - 1, 100, u"Ход", 0, 0x0000FF), hi);
+             EXPECT_EQ(draw_text(lo, 100, u"Ход", 0, 0x0000FF), lo + advance);
+             EXPECT_EQ(draw_text(wraps_to_30, 100, u"Ход", 0, 0x0000FF), wraps_to_30 + advance);
+             EXPECT_EQ(draw_text(100, wraps_to_30, u"Ход", 0, 0x0000FF), 100 + advance);
+             o->ops.draw_text_rotated(o, wraps_to_30, 100, u"Ход", 30);
+         },
+         {}, {{30, row(105)}, {105, row(35)}}},
+    };
+    for (const call_row& r : rows) {
+        page_begin(printer_context(), r.call);
+        output->ops.set_mode(output, 0);
+        output->ops.set_front_colour(output, 0);
+        log.clear();
+        r.draw(output);
+        for (const std::string& line : lines()) {
+            std::istringstream words(line);
+            std::string word;
+            while (words >> word) {
+                char* end = nullptr;
+                double value = std::strtod(word.c_str(), &end);
+                if (end != word.c_str() && *end == 0) {
+                    EXPECT_LT(std::abs(value), 1 << 20) << r.call << ": " << line;
+                }
+            }
+        }
+        played_page page(printer_job(), page_job_page_count(printer_job()) - 1, 595.28, 841.89);
+        for (point p : r.inked)
+            EXPECT_TRUE(page.inked(p.first, p.second)) << r.call << " at " << p.first << "," << p.second;
+        for (point p : r.white)
+            EXPECT_FALSE(page.inked(p.first, p.second)) << r.call << " at " << p.first << "," << p.second;
+    }
+    g_object_unref(black);
 }
