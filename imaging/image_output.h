@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include <cairo.h>
 #include <gdk/gdk.h>
 
 #include "imaging/drawing.h"
@@ -48,6 +49,9 @@ struct image_output_record {
     GdkPixbuf* snapshot;
     std::int32_t pixmap_height;
     PangoFontDescription* default_font;
+    // Without a display cairo draws the text into this surface instead of
+    // the pixmap; it has the pixmap's size.
+    cairo_surface_t* text_surface;
 };
 
 // A new output for the image, made current at once; null for an absent image.
@@ -64,6 +68,16 @@ void image_output_set_font(drawing_output* output, const PangoFontDescription* f
 int image_output_draw_text(drawing_output* output, int x, int y, const text& t);
 int image_output_text_width(drawing_output* output, const text& t);
 int image_output_text_height(drawing_output* output, const text& t);
+// Text without a display (text_surface.cpp): Pango lays the text out and
+// cairo draws it white on black into an image surface in place of the X
+// pixmap, at the resolution a virtual X screen has by default.
+PangoContext* text_surface_context();
+cairo_surface_t* text_surface_new(int width, int height);  // null on failure
+// Clears the rows top .. top + rows - 1 of the first columns, draws the
+// layout at (ox, 0) and copies that box into the snapshot from its (0, 0).
+bool text_surface_read(cairo_surface_t* surface, PangoLayout* layout, int ox, int top, int columns, int rows,
+                       GdkPixbuf* snapshot);
+
 // Gradient colour at a pixel, shared by shapes and text.
 colour image_output_gradient_colour(image_output_record* output, int x, int y);
 // True while the gradient is the built-in one, whose colour is the same for

@@ -1,7 +1,8 @@
 // Text on image outputs: Pango measures and lays out the text, the X server
 // renders it white on black into an off-screen pixmap, and the coverage read
 // back from there is blended into the image in the front and back colours.
-// Without a display an output simply has no text resources and draws no text.
+// Without a display cairo draws the layout into an image surface instead
+// (text_surface.cpp), and the same blending follows.
 #include "imaging/image_output.h"
 
 #include <algorithm>
@@ -289,13 +290,25 @@ void blend_coverage(image_output_record* o, const coverage_area& area)
     }
 }
 
+// Draws the layout white on black into the pixmap and reads the box back
+// into the snapshot. Lines of a layout need not cover its whole box, so the
+// box is cleared first; old text must not show through.
+bool read_pixmap_text(image_output_record* o, int ox, int top, int columns, int rows)
+{
+    static const GdkColor white = {0xFFFFFF, 0xFF00, 0xFF00, 0xFF00};
+    static const GdkColor black = {0, 0, 0, 0};
+    gdk_gc_set_rgb_fg_color(o->text_gc, &black);
+    gdk_draw_rectangle(o->text_pixmap, o->text_gc, TRUE, 0, top, columns, rows);
+    gdk_draw_layout_with_colors(o->text_pixmap, o->text_gc, ox, 0, o->layout, &white, &black);
+    return gdk_pixbuf_get_from_drawable(o->snapshot, o->text_pixmap, gdk_colormap_get_system(), 0, top, 0, 0,
+                                        columns, rows) != nullptr;
+}
+
 }  // namespace
 
 void image_text_start(image_output_record* o)
 {
-    if (!gdk_display_get_default())
-        return;
-    o->pango_context = gdk_pango_context_get();
+    o->pango_context = gdk_display_get_default() ? gdk_pango_context_get() : text_surface_context();
     if (!o->pango_context)
         return;
     o->layout = pango_layout_new(o->pango_context);
@@ -310,6 +323,9 @@ void image_text_start(image_output_record* o)
 void image_text_stop(image_output_record* o)
 {
     drop_pixmap(o);
+    if (o->text_surface)
+        cairo_surface_destroy(o->text_surface);
+    o->text_surface = nullptr;
     if (o->layout)
         g_object_unref(o->layout);
     if (o->pango_context)
@@ -334,6 +350,17 @@ void image_output_set_font(drawing_output* output, const PangoFontDescription* f
     // The pixmap only grows: one pixmap serves every smaller font after it.
     if (o->pixmap_height >= needed)
         return;
+    if (!gdk_display_get_default()) {
+        cairo_surface_t* surface = text_surface_new(o->base.width, needed);
+        if (!surface)
+            return;
+        drop_pixmap(o);
+        if (o->text_surface)
+            cairo_surface_destroy(o->text_surface);
+        o->text_surface = surface;
+        o->pixmap_height = needed;
+        return;
+    }
     if (take_spare(o, o->base.width, needed))
         return;
     GdkPixmap* pixmap = new_text_pixmap(o->base.width, needed);
@@ -373,7 +400,8 @@ int image_output_text_height(drawing_output* output, const text& t)
 int image_output_draw_text(drawing_output* output, int x, int y, const text& t)
 {
     image_output_record* o = as_image(output);
-    if (empty_text(t) || !o->text_gc || !o->text_pixmap || !o->layout)
+    const bool on_screen = o->text_gc && o->text_pixmap;
+    if (empty_text(t) || !(on_screen || o->text_surface) || !o->layout)
         return x;
     int w = 0, h = 0;
     layout_size(o, t, &w, &h);
@@ -407,16 +435,8 @@ int image_output_draw_text(drawing_output* output, int x, int y, const text& t)
     if (!describable || !snapshot_holds(o->snapshot, drawn)) {
         // Whatever the snapshot held is about to be overwritten.
         g_object_set_data(G_OBJECT(o->snapshot), drawn_glyphs_key, nullptr);
-        // Lines of a layout need not cover its whole box, so the box is
-        // cleared first; old text must not show through.
-        static const GdkColor white = {0xFFFFFF, 0xFF00, 0xFF00, 0xFF00};
-        static const GdkColor black = {0, 0, 0, 0};
-        gdk_gc_set_rgb_fg_color(o->text_gc, &black);
-        gdk_draw_rectangle(o->text_pixmap, o->text_gc, TRUE, 0, top, int(columns), rows);
-        gdk_draw_layout_with_colors(o->text_pixmap, o->text_gc, ox, 0, o->layout, &white, &black);
-        GdkPixbuf* read = gdk_pixbuf_get_from_drawable(o->snapshot, o->text_pixmap, gdk_colormap_get_system(), 0,
-                                                       top, 0, 0, int(columns), rows);
-        if (!read)
+        if (!(on_screen ? read_pixmap_text(o, ox, top, int(columns), rows)
+                        : text_surface_read(o->text_surface, o->layout, ox, top, int(columns), rows, o->snapshot)))
             return x;
         if (describable)
             note_drawn_glyphs(o->snapshot, std::move(drawn));

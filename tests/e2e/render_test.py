@@ -64,7 +64,7 @@ class RoundTrip(DiagramCase):
         editor, alone = Image.load(collected), Image.load(headless)
         self.assertEqual(editor.region(0, 0, 9 * s, board_rows).data, alone.region(0, 0, 9 * s, board_rows).data)
         band = (0, 9 * s + 2, 9 * s, s // 2 - 2)
-        self.assertLess(editor.region(*band).mean_difference(alone.region(*band)), 6.0)
+        self.assertLess(editor.region(*band).mean_difference(alone.region(*band)), 2.0)
         self.assertEqual(self.text_ink(headless), self.text_ink(collected))
 
 
