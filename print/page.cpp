@@ -171,6 +171,7 @@ std::vector<std::int32_t> pages_to_send(GtkPrintJob* print_job, std::int32_t pag
 struct send_wait {
     bool done;
     std::string error;
+    bool queued;  // the print server took the job into a queue
 };
 
 void on_job_sent(GtkPrintJob*, gpointer data, GError* error)
@@ -179,6 +180,27 @@ void on_job_sent(GtkPrintJob*, gpointer data, GError* error)
     if (error)
         wait->error = error->message && *error->message ? error->message : "ошибка системы печати";
     wait->done = true;
+}
+
+void on_job_status(GtkPrintJob* print_job, gpointer data)
+{
+    GtkPrintStatus status = gtk_print_job_get_status(print_job);
+    if (status == GTK_PRINT_STATUS_PENDING || status == GTK_PRINT_STATUS_PENDING_ISSUE ||
+        status == GTK_PRINT_STATUS_PRINTING)
+        static_cast<send_wait*>(data)->queued = true;
+}
+
+// GTK+ hands a job that the print server refused (its queue closed, the
+// user's quota spent) back as sent, without an error. Its status tells:
+// with status tracking on, a job the server accepted is pending in its
+// queue by the time the hand-over ends, a refused one is finished at once.
+// Printers without a queue (as the file printer) finish at once anyway.
+bool refused_by_server(GtkPrintJob* print_job, GtkPrinter* printer, const send_wait& wait)
+{
+    if (gtk_printer_is_virtual(printer) || wait.queued)
+        return false;
+    GtkPrintStatus status = gtk_print_job_get_status(print_job);
+    return status == GTK_PRINT_STATUS_FINISHED || status == GTK_PRINT_STATUS_FINISHED_ABORTED;
 }
 
 // Cairo wants native-endian words: xRGB, or premultiplied ARGB.
@@ -416,10 +438,16 @@ bool page_job_print(page_job* job, std::string* failure)
     }
     // Wait for the hand-over so that quitting right after printing loses
     // nothing; the backends finish sending from the main loop.
-    send_wait wait{false, {}};
+    send_wait wait{false, {}, false};
+    gtk_print_job_set_track_print_status(print_job, TRUE);
+    g_signal_connect(print_job, "status-changed", G_CALLBACK(on_job_status), &wait);
     gtk_print_job_send(print_job, on_job_sent, &wait, nullptr);
     while (!wait.done)
         gtk_main_iteration();
+    if (wait.error.empty() && refused_by_server(print_job, job->printer, wait))
+        wait.error = "сервер печати не принял задание";
+    // GTK+ may go on following the job; nothing here needs to hear of it.
+    g_signal_handlers_disconnect_by_data(print_job, &wait);
     g_object_unref(print_job);
     *failure = wait.error;
     return failure->empty();
