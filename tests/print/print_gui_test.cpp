@@ -294,34 +294,46 @@ TEST_F(print_dialog, two_cancelled_requests_hold_exactly_one_job)
     EXPECT_NE(printer_context(), nullptr);
 }
 
+// How the sheet lies on the printed page.
+enum class lying {
+    upright,      // the page has the sheet's shape, the sheet as drawn
+    upside_down,  // reverse orientations: half a turn
+    turned,       // SVG pages keep the paper upright: the sheet's top along the left edge,
+    turned_back,  // or, reversed, along the right edge
+};
+
 // One paper, orientation and file format: the numbers the job reports, and
 // the printed page's size in points.
 struct paper_case {
     paper_choice choice;
     const char* format;
     int width, height;  // whole points, as printer_page_width/height report them
-    bool upside_down;   // reverse orientations turn the sheet half a turn
+    lying sheet;
 };
 
 const paper_case paper_cases[] = {
-    {{"iso_a4", GTK_PAGE_ORIENTATION_PORTRAIT}, "pdf", 595, 841, false},
-    {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "pdf", 841, 595, false},
-    {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "ps", 841, 595, false},
-    {{"iso_a4", GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE}, "pdf", 841, 595, true},
-    {{"na_letter", GTK_PAGE_ORIENTATION_PORTRAIT}, "ps", 612, 792, false},
-    {{"na_letter", GTK_PAGE_ORIENTATION_LANDSCAPE}, "pdf", 792, 612, false},
-    {{"iso_a5", GTK_PAGE_ORIENTATION_PORTRAIT}, "pdf", 419, 595, false},
-    {{"iso_a5", GTK_PAGE_ORIENTATION_LANDSCAPE}, "ps", 595, 419, false},
+    {{"iso_a4", GTK_PAGE_ORIENTATION_PORTRAIT}, "pdf", 595, 841, lying::upright},
+    {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "pdf", 841, 595, lying::upright},
+    {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "ps", 841, 595, lying::upright},
+    {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "svg", 841, 595, lying::turned},
+    {{"iso_a4", GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE}, "pdf", 841, 595, lying::upside_down},
+    {{"iso_a4", GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE}, "svg", 841, 595, lying::turned_back},
+    {{"na_letter", GTK_PAGE_ORIENTATION_PORTRAIT}, "ps", 612, 792, lying::upright},
+    {{"na_letter", GTK_PAGE_ORIENTATION_LANDSCAPE}, "pdf", 792, 612, lying::upright},
+    {{"iso_a5", GTK_PAGE_ORIENTATION_PORTRAIT}, "pdf", 419, 595, lying::upright},
+    {{"iso_a5", GTK_PAGE_ORIENTATION_LANDSCAPE}, "ps", 595, 419, lying::upright},
 };
 
 // The page as a picture at 72 dots per inch, one pixel a point: pdftoppm
-// for PDF, Ghostscript for PostScript.
+// for PDF, Ghostscript for PostScript, librsvg for SVG.
 bool rasterise(const std::string& document, const std::string& format, const std::string& ppm)
 {
     if (format == "pdf") {
         std::string stem = ppm.substr(0, ppm.size() - 4);
         return run_command("pdftoppm -r 72 -singlefile '" + document + "' '" + stem + "'") == 0;
     }
+    if (format == "svg")
+        return run_command("rsvg-convert -d 72 -p 72 -b white '" + document + "' | convert png:- -depth 8 '" + ppm + "'") == 0;
     return run_command("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r72 -o '" + ppm + "' '" + document + "'") ==
            0;
 }
@@ -381,20 +393,30 @@ TEST_F(print_dialog, each_paper_and_orientation_is_reported_and_printed_to_a_fil
             double ph = g_ascii_strtod(rest + std::strspn(rest, " x"), nullptr);
             EXPECT_EQ(int(pw + 0.001), row.width) << info;
             EXPECT_EQ(int(ph + 0.001), row.height) << info;
-        } else {
+        } else if (std::string(row.format) == "ps") {
             EXPECT_EQ(command_output("grep -c '^%%Page: ' '" + document + "'"), "1\n");
         }
         ASSERT_TRUE(rasterise(document, row.format, folder.file("page.ppm")));
         ppm_image page(folder.file("page.ppm"));
         ASSERT_FALSE(page.rgb.empty());
         // The paper, turned as chosen, rounded up to whole pixels.
-        EXPECT_GE(page.width, w);
-        EXPECT_LE(page.width, w + 1);
-        EXPECT_GE(page.height, h);
-        EXPECT_LE(page.height, h + 1);
+        const bool turned = row.sheet == lying::turned || row.sheet == lying::turned_back;
+        EXPECT_GE(page.width, turned ? h : w);
+        EXPECT_LE(page.width, (turned ? h : w) + 1);
+        EXPECT_GE(page.height, turned ? w : h);
+        EXPECT_LE(page.height, (turned ? w : h) + 1);
         // Each quadrant where it belongs, right up to the page's edges.
         auto sheet_at = [&](int x, int y) {
-            return row.upside_down ? page.at(w - 1 - x, h - 1 - y) : page.at(x, y);
+            switch (row.sheet) {
+            case lying::upside_down:
+                return page.at(w - 1 - x, h - 1 - y);
+            case lying::turned:
+                return page.at(y, w - 1 - x);
+            case lying::turned_back:
+                return page.at(h - 1 - y, x);
+            default:
+                return page.at(x, y);
+            }
         };
         const rgb_pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, black{0, 0, 0};
         EXPECT_EQ(sheet_at(w / 2 - 20, h / 2 - 20), red);  // clear of the shaded square
