@@ -3,8 +3,9 @@ cache, state and logs in a fresh folder, listening only on a socket there,
 and a "capture" backend that writes each job's document into that folder
 for the test to read back. Programs reach it through CUPS_SERVER (see env).
 
-cupsd needs root to run its backends as the lp user; a test that cannot
-start one is skipped."""
+cupsd needs root to run its backends as the lp user: without root or
+cupsd the constructor raises RuntimeError (a test may skip); a server that
+does not start raises AssertionError."""
 
 import glob
 import os
@@ -39,7 +40,8 @@ class PrintServer:
         os.chmod(self.folder, 0o755)
         self.jobs = self._folder("jobs", 0o777)
         self.socket = os.path.join(self.folder, "cups.sock")
-        self.env = dict(os.environ, CUPS_SERVER=self.socket)
+        # CUPS's own tools report in English, whatever the test's locale.
+        self.env = dict(os.environ, CUPS_SERVER=self.socket, LC_ALL="C")
         self.process = None
         try:
             self._configure()
@@ -52,7 +54,7 @@ class PrintServer:
             deadline = time.time() + timeout
             while not self._answers():
                 if self.process.poll() is not None or time.time() > deadline:
-                    raise RuntimeError("cupsd did not start: " + self.log())
+                    raise AssertionError("cupsd did not start: " + self.log())
                 time.sleep(0.1)
         except BaseException:
             self.stop()
