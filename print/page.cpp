@@ -108,7 +108,8 @@ bool size_surface_to_page(cairo_surface_t* surface, double width, double height)
 // paper's left edge (its right edge for reverse landscape).
 void turn_to_surface(cairo_t* cr, GtkPageOrientation orientation, bool sized, double width, double height)
 {
-    bool across = orientation == GTK_PAGE_ORIENTATION_LANDSCAPE || orientation == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE;
+    bool across =
+        orientation == GTK_PAGE_ORIENTATION_LANDSCAPE || orientation == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE;
     bool reversed =
         orientation == GTK_PAGE_ORIENTATION_REVERSE_PORTRAIT || orientation == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE;
     if (sized || !across) {

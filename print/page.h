@@ -41,8 +41,10 @@ void page_show(page_context* context);
 
 // Sends the job to the chosen printer and waits, running GTK+, until it has
 // been handed over. Each page goes out in the paper's size and orientation
-// (a landscape PDF page is wider than high), the recorded page upright on it. Returns false, with a reason, when the print system
-// reports failure or there is no printer to send to.
+// (a landscape PDF page is wider than high), the recorded page upright on
+// it. Returns false, with a reason, when the print system reports failure
+// (a print server refusing the job included) or there is no printer to
+// send to.
 bool page_job_print(page_job* job, std::string* failure);
 
 std::int32_t page_job_page_count(const page_job* job);  // pages begun

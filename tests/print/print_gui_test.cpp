@@ -333,9 +333,10 @@ bool rasterise(const std::string& document, const std::string& format, const std
         return run_command("pdftoppm -r 72 -singlefile '" + document + "' '" + stem + "'") == 0;
     }
     if (format == "svg")
-        return run_command("rsvg-convert -d 72 -p 72 -b white '" + document + "' | convert png:- -depth 8 '" + ppm + "'") == 0;
-    return run_command("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r72 -o '" + ppm + "' '" + document + "'") ==
-           0;
+        return run_command("rsvg-convert -d 72 -p 72 -b white '" + document + "' | convert png:- -depth 8 '" + ppm +
+                           "'") == 0;
+    return run_command("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r72 -o '" + ppm + "' '" + document +
+                       "'") == 0;
 }
 
 TEST_F(print_dialog, each_paper_and_orientation_is_reported_and_printed_to_a_file_filled_the_right_way_up)
