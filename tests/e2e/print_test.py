@@ -4,7 +4,6 @@ orientation (the PDF read back with pdfinfo and pdftoppm), cancelling,
 closing, and clearing the collected diagrams."""
 
 import os
-import subprocess
 import sys
 import time
 import unittest
