@@ -144,6 +144,33 @@ bool choose_paper(GtkPrintUnixDialog* dialog, const paper_choice& choice)
     return chosen;
 }
 
+// The file printer's format buttons carry their format ("pdf", "ps",
+// "svg") as GTK+'s "value" data; false until the one asked for is shown.
+bool find_format_button(GtkWidget* widget, const std::string& format, GtkToggleButton** found)
+{
+    if (GTK_IS_RADIO_BUTTON(widget)) {
+        auto* value = static_cast<const char*>(g_object_get_data(G_OBJECT(widget), "value"));
+        if (value && format == value)
+            *found = GTK_TOGGLE_BUTTON(widget);
+    }
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* c = children; c && !*found; c = c->next)
+            find_format_button(GTK_WIDGET(c->data), format, found);
+        g_list_free(children);
+    }
+    return *found != nullptr;
+}
+
+bool choose_format(GtkPrintUnixDialog* dialog, const std::string& format)
+{
+    GtkToggleButton* button = nullptr;
+    if (!find_format_button(GTK_WIDGET(dialog), format, &button))
+        return false;
+    gtk_toggle_button_set_active(button, TRUE);
+    return true;
+}
+
 gboolean answer_dialog(gpointer data)
 {
     auto* answer = static_cast<dialog_answer*>(data);
@@ -167,13 +194,16 @@ gboolean answer_dialog(gpointer data)
             GtkPrintSettings* settings = gtk_print_unix_dialog_get_settings(dialog);
             gtk_print_settings_set_printer(settings, file_printer().c_str());
             gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, answer->output_uri.c_str());
-            gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, answer->format.c_str());
             gtk_print_unix_dialog_set_settings(dialog, settings);
             g_object_unref(settings);
             answer->settings_given = true;
             return TRUE;
         }
         if (!printer || gtk_printer_get_name(printer) != file_printer())
+            return TRUE;
+        // The format is chosen as a user does, since a format other than
+        // PDF given in the settings makes GTK+ 2.24 read freed memory.
+        if (!choose_format(dialog, answer->format))
             return TRUE;
     }
     if (answer->wait_for_printer && !printer)
