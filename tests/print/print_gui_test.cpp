@@ -1,7 +1,7 @@
 // The print dialog answered from a timer while it runs, and whole prints
-// through GTK+'s file printer on each paper and orientation: the PDF or
-// PostScript it writes is read back with pdfinfo, pdftoppm and Ghostscript,
-// programs of our own choosing, not ours. The dialog is answered through
+// through GTK+'s file printer on each paper and orientation: the PDF,
+// PostScript or SVG it writes is read back with pdfinfo, pdftoppm,
+// Ghostscript and librsvg, programs of our own choosing, not ours. The dialog is answered through
 // GTK+'s calls and by what its widgets hold, never by their translated
 // labels, so the tests pass in any locale and with any default paper.
 #include <gtest/gtest.h>
