@@ -1,14 +1,16 @@
 // The page layer over GTK+ 2's printing and cairo. Each page is recorded on
 // a cairo recording surface as it is drawn, because the printer (and so the
 // real surface) is only known once the dialog has been answered; printing
-// plays the recorded pages onto the print job's surface. It does no
-// n-up or orientation rotation of its own.
+// plays the recorded pages onto the print job's surface, turned to the
+// paper's orientation. It does no n-up of its own.
 #include "print/page.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <vector>
 
+#include <cairo-pdf.h>
+#include <cairo-ps.h>
 #include <gtk/gtk.h>
 #include <gtk/gtkunixprint.h>
 #include <pango/pangocairo.h>
@@ -21,6 +23,12 @@ struct recorded_page {
 };
 
 std::int32_t live_jobs = 0;
+
+// The printer, paper and orientation last chosen in the run, so the next
+// dialog starts from them as desktop programs do; null until the first
+// dialog has been answered with Print or Preview.
+GtkPrintSettings* chosen_settings = nullptr;
+GtkPageSetup* chosen_page_setup = nullptr;
 
 }  // namespace
 
@@ -69,6 +77,58 @@ void replace_object(T** field, T* value)
     *field = value;
 }
 
+void remember_choices(const page_job* job)
+{
+    replace_object(&chosen_settings, gtk_print_settings_copy(job->settings));
+    replace_object(&chosen_page_setup, gtk_page_setup_copy(job->page_setup));
+}
+
+// Gives the job's surface the page's own size, turned as the paper is, so
+// a landscape page comes out wider than high. The print system makes the
+// surface in the paper's upright size; PDF and PostScript pages can be
+// resized, other surfaces cannot (false).
+bool size_surface_to_page(cairo_surface_t* surface, double width, double height)
+{
+    switch (cairo_surface_get_type(surface)) {
+    case CAIRO_SURFACE_TYPE_PDF:
+        cairo_pdf_surface_set_size(surface, width, height);
+        return true;
+    case CAIRO_SURFACE_TYPE_PS:
+        cairo_ps_surface_set_size(surface, width, height);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Maps the page (width x height points, orientation applied) onto the
+// surface: as it stands on a surface of the page's size, reversed
+// orientations upside down; on an upright surface that could not be
+// resized, a landscape page is turned a quarter so its top lies along the
+// paper's left edge (its right edge for reverse landscape).
+void turn_to_surface(cairo_t* cr, GtkPageOrientation orientation, bool sized, double width, double height)
+{
+    bool across =
+        orientation == GTK_PAGE_ORIENTATION_LANDSCAPE || orientation == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE;
+    bool reversed =
+        orientation == GTK_PAGE_ORIENTATION_REVERSE_PORTRAIT || orientation == GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE;
+    if (sized || !across) {
+        if (reversed) {
+            cairo_translate(cr, width, height);
+            cairo_rotate(cr, G_PI);
+        }
+        return;
+    }
+    // Upright paper: its width is the page's height.
+    if (reversed) {
+        cairo_translate(cr, height, 0);
+        cairo_rotate(cr, G_PI / 2);
+    } else {
+        cairo_translate(cr, 0, width);
+        cairo_rotate(cr, -G_PI / 2);
+    }
+}
+
 // Pages to send, in order, as the job's settings ask: page ranges, even or
 // odd pages, reverse order, copies (collated or not). The printer backend
 // leaves these to the application unless it does them itself, in which
@@ -112,6 +172,7 @@ std::vector<std::int32_t> pages_to_send(GtkPrintJob* print_job, std::int32_t pag
 struct send_wait {
     bool done;
     std::string error;
+    bool queued;  // the print server took the job into a queue
 };
 
 void on_job_sent(GtkPrintJob*, gpointer data, GError* error)
@@ -120,6 +181,27 @@ void on_job_sent(GtkPrintJob*, gpointer data, GError* error)
     if (error)
         wait->error = error->message && *error->message ? error->message : "ошибка системы печати";
     wait->done = true;
+}
+
+void on_job_status(GtkPrintJob* print_job, gpointer data)
+{
+    GtkPrintStatus status = gtk_print_job_get_status(print_job);
+    if (status == GTK_PRINT_STATUS_PENDING || status == GTK_PRINT_STATUS_PENDING_ISSUE ||
+        status == GTK_PRINT_STATUS_PRINTING)
+        static_cast<send_wait*>(data)->queued = true;
+}
+
+// GTK+ hands a job that the print server refused (its queue closed, the
+// user's quota spent) back as sent, without an error. Its status tells:
+// with status tracking on, a job the server accepted is pending in its
+// queue by the time the hand-over ends, a refused one is finished at once.
+// Printers without a queue (as the file printer) finish at once anyway.
+bool refused_by_server(GtkPrintJob* print_job, GtkPrinter* printer, const send_wait& wait)
+{
+    if (gtk_printer_is_virtual(printer) || wait.queued)
+        return false;
+    GtkPrintStatus status = gtk_print_job_get_status(print_job);
+    return status == GTK_PRINT_STATUS_FINISHED || status == GTK_PRINT_STATUS_FINISHED_ABORTED;
 }
 
 // Cairo wants native-endian words: xRGB, or premultiplied ARGB.
@@ -186,8 +268,8 @@ void paint_image(page_context* c, const std::uint8_t* pixels, int width, int hei
 page_job* page_job_new()
 {
     auto* job = new page_job{};
-    job->settings = gtk_print_settings_new();
-    job->page_setup = gtk_page_setup_new();
+    job->settings = chosen_settings ? gtk_print_settings_copy(chosen_settings) : gtk_print_settings_new();
+    job->page_setup = chosen_page_setup ? gtk_page_setup_copy(chosen_page_setup) : gtk_page_setup_new();
     job->context.job = job;
     ++live_jobs;
     return job;
@@ -218,6 +300,12 @@ std::int32_t page_job_live_count()
     return live_jobs;
 }
 
+void page_forget_choices()
+{
+    replace_object(&chosen_settings, static_cast<GtkPrintSettings*>(nullptr));
+    replace_object(&chosen_page_setup, static_cast<GtkPageSetup*>(nullptr));
+}
+
 int page_job_run_dialog(page_job* job)
 {
     if (!job || !gdk_display_get_default())
@@ -226,8 +314,13 @@ int page_job_run_dialog(page_job* job)
     if (!widget)
         return 0;
     auto* dialog = GTK_PRINT_UNIX_DIALOG(widget);
+    // Paper size and orientation on the dialog's page-setup tab, beside the printer.
+    gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
     gtk_print_unix_dialog_set_settings(dialog, job->settings);
-    gtk_print_unix_dialog_set_page_setup(dialog, job->page_setup);
+    // Until the user has chosen, the dialog takes the chosen printer's own
+    // default paper; afterwards it keeps the user's paper and orientation.
+    if (chosen_page_setup)
+        gtk_print_unix_dialog_set_page_setup(dialog, job->page_setup);
     // Preview is the only thing the dialog offers beyond the printer's own.
     gtk_print_unix_dialog_set_manual_capabilities(dialog, GTK_PRINT_CAPABILITY_PREVIEW);
     gtk_window_set_modal(GTK_WINDOW(widget), TRUE);
@@ -240,6 +333,7 @@ int page_job_run_dialog(page_job* job)
         GtkPageSetup* setup = gtk_print_unix_dialog_get_page_setup(dialog);
         if (setup)
             replace_object(&job->page_setup, gtk_page_setup_copy(setup));
+        remember_choices(job);
     }
     gtk_widget_destroy(widget);
     return result;
@@ -316,9 +410,15 @@ bool page_job_print(page_job* job, std::string* failure)
         g_object_unref(print_job);
         return false;
     }
+    double width = 0, height = 0;
+    paper_size(job, &width, &height);
+    GtkPageOrientation orientation = gtk_page_setup_get_orientation(job->page_setup);
     cairo_t* cr = cairo_create(surface);
     for (std::int32_t index : order) {
+        // Set before anything is drawn on the page, as cairo asks.
+        bool sized = size_surface_to_page(surface, width, height);
         cairo_save(cr);
+        turn_to_surface(cr, orientation, sized, width, height);
         if (print_job->scale > 0 && print_job->scale != 1.0)
             cairo_scale(cr, print_job->scale, print_job->scale);
         page_job_play_page(job, index, cr);
@@ -339,10 +439,16 @@ bool page_job_print(page_job* job, std::string* failure)
     }
     // Wait for the hand-over so that quitting right after printing loses
     // nothing; the backends finish sending from the main loop.
-    send_wait wait{false, {}};
+    send_wait wait{false, {}, false};
+    gtk_print_job_set_track_print_status(print_job, TRUE);
+    g_signal_connect(print_job, "status-changed", G_CALLBACK(on_job_status), &wait);
     gtk_print_job_send(print_job, on_job_sent, &wait, nullptr);
     while (!wait.done)
         gtk_main_iteration();
+    if (wait.error.empty() && refused_by_server(print_job, job->printer, wait))
+        wait.error = "сервер печати не принял задание";
+    // GTK+ may go on following the job; nothing here needs to hear of it.
+    g_signal_handlers_disconnect_by_data(print_job, &wait);
     g_object_unref(print_job);
     *failure = wait.error;
     return failure->empty();

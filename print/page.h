@@ -14,18 +14,25 @@
 struct page_job;
 struct page_context;
 
-page_job* page_job_new();  // on the default settings and page setup
+// On the printer, paper and orientation last chosen in the run, or the print
+// system's defaults before any dialog has been answered with Print or Preview.
+page_job* page_job_new();
 page_context* page_job_context(page_job* job);  // owned by the job
 void page_job_free(page_job* job);  // null is allowed
 // Jobs alive in the process, so tests can see that none is leaked or doubled.
 std::int32_t page_job_live_count();
+// Back to the print system's defaults, as at the start of a run.
+void page_forget_choices();
 
 // Modal dialog titled "Print": 1 Print, 2 Print Preview, 0 anything else
-// (also when no dialog can be made, as without a display). On 1 and 2 the
-// chosen printer, settings and page setup are stored in the job.
+// (also when no dialog can be made, as without a display). The dialog offers
+// paper size and orientation beside the printer. On 1 and 2 the chosen
+// printer, settings and page setup are stored in the job and kept for the
+// next job of the run.
 int page_job_run_dialog(page_job* job);
 
-// The paper size in points; false when it cannot be found.
+// The paper size in points, in the chosen orientation (A4 landscape is
+// about 841.89 x 595.28); false when it cannot be found.
 bool page_job_page_size(page_job* job, double* width, double* height);
 
 // A page opened while another is open closes that one first.
@@ -33,8 +40,11 @@ void page_begin(page_context* context, const std::string& name);
 void page_show(page_context* context);
 
 // Sends the job to the chosen printer and waits, running GTK+, until it has
-// been handed over. Returns false, with a reason, when the print system
-// reports failure or there is no printer to send to.
+// been handed over. Each page goes out in the paper's size and orientation
+// (a landscape PDF page is wider than high), the recorded page upright on
+// it. Returns false, with a reason, when the print system reports failure
+// (a print server refusing the job included) or there is no printer to
+// send to.
 bool page_job_print(page_job* job, std::string* failure);
 
 std::int32_t page_job_page_count(const page_job* job);  // pages begun

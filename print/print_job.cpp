@@ -39,16 +39,21 @@ std::int32_t page_dimension(bool width)
     double w = 0, h = 0;
     if (!state.job || !page_job_page_size(state.job, &w, &h))
         return 0;
-    return std::int32_t(width ? w : h);
+    // GTK+ keeps paper sizes in millimetres, so a paper of whole points
+    // comes back a hair short (Letter as 611.99998); a thousandth of a point
+    // is no real part of any paper.
+    return std::int32_t((width ? w : h) + 0.001);
 }
 
 }  // namespace
 
 void printer_init()
 {
-    // Nothing is held at start-up; a second call (tests make them) drops any job.
+    // Nothing is held at start-up; a second call (tests make them) drops any
+    // job, and the next dialog starts again from the print system's defaults.
     release_job();
     state = print_state{};
+    page_forget_choices();
 }
 
 std::int32_t printer_request()

@@ -1,19 +1,21 @@
 """Helpers for the preview window and printing as a user meets them: finding
-the untitled preview window, answering the print dialog with its "Print to
-File" printer and an output path, waiting for the PDF it writes, and the
-sheet a print should look like, composed by ImageMagick from the collected
-diagrams (never by the program)."""
+the untitled preview window, answering the print dialog (its file printer
+with an output path, or a print-server queue by name, and the orientation),
+waiting for the PDF it writes, and the sheet a print should look like,
+composed by ImageMagick from the collected diagrams (never by the program).
+
+The dialog is driven by the positions of its rows and by its keyboard focus
+order, never by GTK+'s labels or mnemonics, which change with the locale."""
 
 import os
 import subprocess
 import time
 
-from desktop import SHOTS, Image, wait_until
+from desktop import SHOTS, DesktopTest, Image, wait_until
 
 PREVIEW_SIZE = (1000, 730)
 PRINT_TITLE = "Print"
 ERROR_TITLE = "Ошибка"
-FILE_PRINTER = "Print to File"
 SHEET_SIZE = (1180, 1628)
 SHEET_MARGIN = 40
 SHEET_GAP = 20
@@ -21,6 +23,12 @@ SHEET_GAP = 20
 SHEET_OFFSET = 5
 PRINT_BUTTON = (425 + 75, 695 + 12)
 A4_POINTS = (595, 841)
+A4_LANDSCAPE_POINTS = (841, 595)
+# The dialog's orientation list, in its order.
+ORIENTATIONS = ("portrait", "landscape", "reverse portrait", "reverse landscape")
+# Rows of the file printer's paper list, which is GTK+'s own paper table in
+# the order of the papers' standard names, whatever the locale.
+FILE_PRINTER_PAPERS = {"iso_a4": 19, "iso_a5": 29, "na_letter": 128}
 
 
 def _visible_windows(display, pid):
@@ -99,33 +107,80 @@ def open_print_dialog(program, preview, timeout=10):
     return dialog
 
 
-def print_to_file(program, dialog, pdf_path, button="print", timeout=10):
-    """Chooses "Print to File" in the open print dialog, makes it write to
-    pdf_path (absolute, not yet existing), presses Print (button="print") or
-    Print Preview (button="preview") and waits until the dialog has gone.
+def _keys(program, *names):
+    for name in names:
+        program.display.run("xdotool", "key", name)
+        time.sleep(0.15)
+
+
+def choose_printer(program, dialog, queue=None):
+    """Selects a printer in the open print dialog's list and leaves the focus
+    there: GTK+'s file printer, always the first row (GTK+ lists its virtual
+    printers first), or a print-server queue, found by typing its name (ours,
+    never translated) into the list's search."""
+    program.display.run("xdotool", "mousemove", "--window", dialog, "80", "94", "click", "1")
+    time.sleep(0.2)
+    if queue is None:
+        _keys(program, "Home")
+    else:
+        program.display.run("xdotool", "type", "--delay", "20", queue)
+        time.sleep(0.3)
+        _keys(program, "Escape")  # closes the search box only
+    time.sleep(0.3)  # the printer's own options are shown from the main loop
+
+
+def finish_print(program, dialog, button="print", orientation=None, paper_row=None, timeout=10):
+    """From the General tab, with the focus in it but not in the printer list:
+    goes to the Page Setup tab,
+    chooses row paper_row of the paper list and the orientation (one of
+    ORIENTATIONS) when given, presses Print (button="print") or Print Preview
+    (button="preview") and waits until the dialog has gone. All by the focus
+    order: backward from the Page Setup tab's first control come the tab
+    itself, then the dialog's buttons Print, Cancel and Print Preview, then
+    Orientation, the tab's last control, and Paper size just before it.
     Raises AssertionError, with a screenshot, when the dialog does not take
     the answer."""
-    run = program.display.run
-    # The first row of the printer list, then the file printer by typing its
-    # name (the list's own search), in case other printers are listed first.
-    run("xdotool", "mousemove", "--window", dialog, "80", "94", "click", "1")
+    _keys(program, "ctrl+Page_Down", *["shift+Tab"] * 5)
+    if paper_row is not None:
+        _keys(program, "shift+Tab", "Home", *["Down"] * paper_row, "Tab")
+    if orientation is not None:
+        _keys(program, "Home", *["Down"] * ORIENTATIONS.index(orientation))
     time.sleep(0.2)
-    run("xdotool", "type", "--delay", "20", FILE_PRINTER)
-    run("xdotool", "key", "Escape")  # closes the search box only
-    time.sleep(0.3)
-    # The file printer's "Name" field takes a whole path.
-    run("xdotool", "key", "alt+n", "ctrl+a")
-    run("xdotool", "type", "--delay", "10", pdf_path)
-    time.sleep(0.2)
-    _shot(program.display, "print-dialog-filled")
-    run("xdotool", "key", {"print": "alt+p", "preview": "alt+v"}[button])
+    _shot(program.display, "print-dialog-page-setup")
+    _keys(program, *["Tab"] * {"preview": 1, "print": 3}[button], "Return")
     if not wait_gone(program, dialog, timeout):
         raise AssertionError(f"print dialog did not print; see {_shot(program.display, 'print-dialog-stuck')}")
 
 
+def print_to_file(program, dialog, pdf_path, button="print", timeout=10, orientation=None, paper="iso_a4"):
+    """Chooses the file printer in the open print dialog, makes it write to
+    pdf_path (absolute, not yet existing) on the paper named (a key of
+    FILE_PRINTER_PAPERS, A4 unless told, whatever the machine's default),
+    sets the orientation when given, presses Print (button="print") or Print
+    Preview (button="preview") and waits until the dialog has gone."""
+    choose_printer(program, dialog)
+    # The file printer's name field follows the list.
+    _keys(program, "Tab", "ctrl+a")
+    program.display.run("xdotool", "type", "--delay", "10", pdf_path)
+    time.sleep(0.2)
+    _shot(program.display, "print-dialog-filled")
+    finish_print(program, dialog, button, orientation, FILE_PRINTER_PAPERS[paper], timeout)
+
+
+def print_to_queue(program, dialog, queue, button="print", timeout=10, orientation=None):
+    """Chooses the print-server queue named queue in the open print dialog,
+    sets the orientation when given, and prints on the queue's paper (see
+    finish_print)."""
+    choose_printer(program, dialog, queue)
+    # Out of the list, which keeps ctrl+Page_Down for itself.
+    _keys(program, "Tab")
+    _shot(program.display, "print-dialog-queue")
+    finish_print(program, dialog, button, orientation, None, timeout)
+
+
 def cancel_print(program, dialog, timeout=10):
-    """Presses Cancel in the open print dialog and waits until it has gone."""
-    program.display.run("xdotool", "key", "alt+c")
+    """Closes the open print dialog with Escape, as Cancel does, and waits until it has gone."""
+    program.display.run("xdotool", "key", "Escape")
     if not wait_gone(program, dialog, timeout):
         raise AssertionError(f"print dialog did not cancel; see {_shot(program.display, 'print-dialog-stuck')}")
 
@@ -209,3 +264,31 @@ def reference_sheet(temp_folder, count, path, size=SHEET_SIZE):
     command += [path]
     subprocess.run(command, check=True)
     return Image.load(path)
+
+
+class CollectingTest(DesktopTest):
+    """A desktop test that collects diagrams and opens the preview."""
+
+    def collect(self, *placements):
+        """Collects one diagram per (palette gadget, square), each adding a piece to the board."""
+        program = self.program
+        for count, (gadget, square) in enumerate(placements, start=1):
+            program.place(gadget, square)
+            program.press(85)
+            self.wait_for_diagram(count)
+
+    def wait_for_diagram(self, k, timeout=10):
+        """Waits until TEMP/k.jpg holds a full-size diagram."""
+        s = self.square_size
+        path = self.path("TEMP", f"{k}.jpg")
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            size = subprocess.run(["identify", "-format", "%w %h", path], capture_output=True, text=True).stdout
+            if size == f"{9 * s} {9 * s + s // 2}":
+                return
+            time.sleep(0.05)
+        self.fail(f"TEMP/{k}.jpg is not a collected diagram")
+
+    def open_preview(self):
+        self.program.press(83)
+        return find_preview(self.program)

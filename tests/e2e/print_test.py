@@ -1,64 +1,43 @@
 """The print sheet as a user meets it on the real program under Xvfb: the
-preview window, printing through the print dialog's "Print to File" printer
-(the PDF read back with pdfinfo and pdftoppm), cancelling, closing, and
-clearing the collected diagrams."""
+preview window, printing through the print dialog's file printer in either
+orientation (the PDF read back with pdfinfo and pdftoppm), cancelling,
+closing, and clearing the collected diagrams."""
 
 import os
-import subprocess
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from desktop import DesktopTest, Image  # noqa: E402
+from desktop import Image  # noqa: E402
 import print_dialog  # noqa: E402
 from save_dialog import message_text, wait_for_file  # noqa: E402
-from print_dialog import A4_POINTS, SHEET_OFFSET, cell_origin  # noqa: E402
+from print_dialog import A4_LANDSCAPE_POINTS, A4_POINTS, SHEET_OFFSET, cell_origin  # noqa: E402
 
 # The part of the unscrolled preview that the scroll bars never cover.
 VIEW_WIDTH, VIEW_HEIGHT = 960, 650
 WHITE = (255, 255, 255)
 
 
-class PrintSheet(DesktopTest):
-    def collect(self, *placements):
-        """Collects one diagram per (palette gadget, square), each adding a piece to the board."""
-        program = self.program
-        for count, (gadget, square) in enumerate(placements, start=1):
-            program.place(gadget, square)
-            program.press(85)
-            self.wait_for_diagram(count)
-
-    def wait_for_diagram(self, k, timeout=10):
-        """Waits until TEMP/k.jpg holds a full-size diagram."""
-        s = self.square_size
-        path = self.path("TEMP", f"{k}.jpg")
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            size = subprocess.run(["identify", "-format", "%w %h", path], capture_output=True, text=True).stdout
-            if size == f"{9 * s} {9 * s + s // 2}":
-                return
-            time.sleep(0.05)
-        self.fail(f"TEMP/{k}.jpg is not a collected diagram")
-
-    def open_preview(self):
-        self.program.press(83)
-        return print_dialog.find_preview(self.program)
-
-    def print_sheet(self, preview, name, button="print"):
+class PrintSheet(print_dialog.CollectingTest):
+    def print_sheet(self, preview, name, button="print", orientation=None):
         pdf = os.path.join(self.folder, name + ".pdf")
         dialog = print_dialog.open_print_dialog(self.program, preview)
-        print_dialog.print_to_file(self.program, dialog, pdf, button)
+        print_dialog.print_to_file(self.program, dialog, pdf, button, orientation=orientation)
         return pdf, print_dialog.wait_for_pdf(pdf)
 
-    def assert_prints_the_sheet(self, pdf, fields, count):
+    def assert_prints_the_sheet(self, pdf, fields, count, size=A4_POINTS):
+        """The PDF is one page of size (whole points, upright) holding the
+        sheet of count diagrams scaled to fill it; returns the page."""
         self.assertEqual(fields["Pages"], "1")
-        self.assertIn(print_dialog.page_points(fields), (A4_POINTS, (595, 842)))
-        page = print_dialog.pdf_page(pdf, self.folder).region(0, 0, *A4_POINTS)
+        self.assertEqual(print_dialog.page_points(fields), size)
+        page = print_dialog.pdf_page(pdf, self.folder)
+        self.assertEqual((page.width, page.height), (size[0] + 1, size[1] + 1), "A4 is a part of a point larger")
+        page = page.region(0, 0, *size)
         expected = print_dialog.reference_sheet(self.path("TEMP"), count, self.path("expected-page.png"),
-                                                size=A4_POINTS)
+                                                size=size)
         mean, most = print_dialog.coarse_difference(page, expected)
-        self.assertLess(mean, 2.5, "the page is the sheet scaled to A4")
+        self.assertLess(mean, 2.5, "the page is the sheet scaled to the paper")
         self.assertLess(most, 60, "nothing on the page differs from the sheet")
         return page
 
@@ -111,6 +90,28 @@ class PrintSheet(DesktopTest):
         self.assertEqual(print_dialog.pdf_page(again_pdf, self.folder).data,
                          print_dialog.pdf_page(pdf, self.folder).data)
 
+    def test_landscape_prints_the_sheet_across_the_page_and_the_next_dialog_keeps_it(self):
+        program = self.start()
+        self.collect((69, (1, 1)), (70, (2, 2)))
+        preview = self.open_preview()
+        pdf, fields = self.print_sheet(preview, "landscape", orientation="landscape")
+        page = self.assert_prints_the_sheet(pdf, fields, 2, size=A4_LANDSCAPE_POINTS)
+        # Two diagrams in the top half, squeezed to its height; white below.
+        bottom = page.region(0, 595 // 2 + 4, 841, 595 // 2 - 8)
+        self.assertTrue(all(v == 255 for v in bottom.data), "the bottom half is paper white")
+        top = page.region(20, 20, 801, 595 // 2 - 30)
+        self.assertLess(min(top.data), 40, "the diagrams' lines are on the top half")
+
+        # The next dialog starts from the last printed choices: nothing chosen, landscape again.
+        again_pdf, again = self.print_sheet(preview, "landscape-again")
+        self.assertEqual(print_dialog.page_points(again), A4_LANDSCAPE_POINTS)
+        self.assertEqual(print_dialog.pdf_page(again_pdf, self.folder).data,
+                         print_dialog.pdf_page(pdf, self.folder).data)
+
+        # Portrait again gives today's A4 page.
+        portrait_pdf, portrait = self.print_sheet(preview, "portrait", orientation="portrait")
+        self.assert_prints_the_sheet(portrait_pdf, portrait, 2)
+
     def test_close_requests_while_previewing_end_the_preview_then_the_program(self):
         program = self.start()
         self.collect((69, (1, 1)))
@@ -161,7 +162,7 @@ class PrintSheet(DesktopTest):
         program.screenshot("print-failure-message")
         self.assertFalse(os.path.exists(missing))
         program.display.run("xdotool", "windowfocus", "--sync", message, check=False)
-        program.display.run("xdotool", "key", "alt+o")  # the label took the focus from OK
+        program.display.run("xdotool", "key", "Escape")  # closes it as OK does, in any locale
         self.assertTrue(print_dialog.wait_gone(program, message))
         self.assertTrue(print_dialog.preview_shown(program), "the preview stays after a failed print")
 

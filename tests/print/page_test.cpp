@@ -9,6 +9,8 @@
 
 namespace {
 
+// The default paper: these tests never call setlocale, so they run in the
+// C locale, whose paper is A4 whatever the machine's locale says.
 constexpr double a4_width = 595.28, a4_height = 841.89;
 
 // Paper row for a page-space y on A4.

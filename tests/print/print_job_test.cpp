@@ -1,5 +1,7 @@
 // The print job's states without a display: the dialog cannot be made, so
-// every request answers 0 but still holds a job on the default A4 paper.
+// every request answers 0 but still holds a job on the default paper. These
+// tests never call setlocale, so they run in the C locale, whose paper is A4
+// whatever the machine's locale says.
 #include <gtest/gtest.h>
 
 #include "print/print_job.h"
