@@ -19,6 +19,7 @@
 
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
+#include "render/options.h"
 #include "render/square_set.h"
 
 namespace {
@@ -28,11 +29,6 @@ constexpr int most_workers = 8;
 constexpr int positions_per_worker = 8;  // fewer are not worth a process
 constexpr useconds_t progress_interval = 100000;
 
-void report(const std::string& line)
-{
-    std::fprintf(stderr, "chess-diagram-render: %s\n", line.c_str());
-}
-
 int worker_count(int positions)
 {
     const long processors = sysconf(_SC_NPROCESSORS_ONLN);
@@ -41,23 +37,23 @@ int worker_count(int positions)
     return int(workers);
 }
 
-// Draws positions worker, worker + workers, ...; returns the failures.
-int write_share(const position_list& list, const std::string& output, int worker, int workers,
+// Draws positions worker, worker + workers, ...; false when one failed.
+bool write_share(const position_list& list, const std::string& output, int worker, int workers,
                 std::atomic<int>* done)
 {
-    int failures = 0;
+    bool all_written = true;
     const int count = list.position_lines;
     for (std::size_t i = std::size_t(worker); i < list.positions.size(); i += std::size_t(workers)) {
         const listed_position& entry = list.positions[i];
         std::string error;
         if (!write_diagram_file(entry.position, entry.task_text, listed_file_name(output, entry.number, count),
                                 &error)) {
-            report("строка " + std::to_string(entry.line) + ": " + error);
-            failures++;
+            report_problem("строка " + std::to_string(entry.line) + ": " + error);
+            all_written = false;
         }
         done->fetch_add(1, std::memory_order_relaxed);
     }
-    return failures;
+    return all_written;
 }
 
 void show_progress(int done, int total)
@@ -109,35 +105,38 @@ std::string listed_file_name(const std::string& output, int number, int count)
     return output.substr(0, dot) + numbered + extension;
 }
 
-int write_listed_diagrams(const position_list& list, const std::string& output)
+bool write_listed_diagrams(const position_list& list, const std::string& output)
 {
     const int total = int(list.positions.size());
-    const bool progress = isatty(STDERR_FILENO) && total > positions_per_worker;
-    const int workers = worker_count(total);
+    // The workers count what they have done in memory they share with this
+    // process, which shows the count; without such memory, one process works.
     void* shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) {
-        open_display_if_any();
-        std::atomic<int> done{0};
-        return write_share(list, output, 0, 1, &done);
-    }
-    auto* done = new (shared) std::atomic<int>(0);
+    std::atomic<int> own_count{0};
+    std::atomic<int>* done = shared == MAP_FAILED ? &own_count : new (shared) std::atomic<int>(0);
+    const int workers = shared == MAP_FAILED ? 1 : worker_count(total);
+    const bool progress = workers > 1 && isatty(STDERR_FILENO);
 
     std::vector<pid_t> children;
-    int failures = 0;
+    std::vector<int> own_shares;  // those no process could be had for
     for (int worker = 0; worker < workers; worker++) {
         const pid_t child = workers > 1 ? fork() : -1;
         if (child == 0) {
             open_display_if_any();
+            const bool written = write_share(list, output, worker, workers, done);
             std::fflush(stderr);
-            _exit(write_share(list, output, worker, workers, done) == 0 ? 0 : 1);
+            _exit(written ? 0 : 1);
         }
-        if (child > 0) {
+        if (child > 0)
             children.push_back(child);
-            continue;
-        }
-        // One worker, or no process to be had: this process does the share.
+        else
+            own_shares.push_back(worker);
+    }
+    bool all_written = true;
+    if (!own_shares.empty()) {
+        // Only after the last fork, so no worker inherits this display.
         open_display_if_any();
-        failures += write_share(list, output, worker, workers, done);
+        for (int worker : own_shares)
+            all_written = write_share(list, output, worker, workers, done) && all_written;
     }
     for (pid_t child : children) {
         int status = 0;
@@ -147,13 +146,13 @@ int write_listed_diagrams(const position_list& list, const std::string& output)
         }
         if (!progress)
             waitpid(child, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            failures++;
+        all_written = all_written && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     if (progress) {
         show_progress(done->load(), total);
         std::fputc('\n', stderr);
     }
-    munmap(shared, sizeof(std::atomic<int>));
-    return failures;
+    if (shared != MAP_FAILED)
+        munmap(shared, sizeof(std::atomic<int>));
+    return all_written;
 }

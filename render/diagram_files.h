@@ -26,5 +26,5 @@ bool write_diagram_file(const board_position& position, const text& task_text, c
 std::string listed_file_name(const std::string& output, int number, int count);
 
 // Writes every position of the list; reports each failure on standard error
-// and returns how many failed. On a terminal, shows its progress there.
-int write_listed_diagrams(const position_list& list, const std::string& output);
+// and returns false after one. On a terminal, shows its progress there.
+bool write_listed_diagrams(const position_list& list, const std::string& output);

@@ -21,7 +21,7 @@ namespace {
 
 int fail(const std::string& line)
 {
-    std::fprintf(stderr, "chess-diagram-render: %s\n", line.c_str());
+    report_problem(line);
     return 1;
 }
 
@@ -71,7 +71,7 @@ int render_list(const render_options& options)
     if (!options.sheets_pdf.empty())
         written = write_sheets_pdf(list, options.sheets_pdf, options.output);
     else
-        written = write_listed_diagrams(list, options.output) == 0;
+        written = write_listed_diagrams(list, options.output);
     return written && list.errors.empty() ? 0 : 1;
 }
 

@@ -3,6 +3,7 @@
 // rest of the program can trust them.
 #include "render/options.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -132,4 +133,9 @@ bool parse_render_options(int argc, char** argv, render_options* options, std::s
         return false;
     *options = o;
     return true;
+}
+
+void report_problem(const std::string& line)
+{
+    std::fprintf(stderr, "chess-diagram-render: %s\n", line.c_str());
 }

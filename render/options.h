@@ -24,3 +24,6 @@ struct render_options {
 bool parse_render_options(int argc, char** argv, render_options* options, std::string* error);
 
 extern const char render_usage[];
+
+// One line on standard error, prefixed with the program's name.
+void report_problem(const std::string& line);

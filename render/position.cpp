@@ -5,7 +5,6 @@
 #include "render/position.h"
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -161,8 +160,8 @@ int square_image_number(char content, int n)
         light = 29;
     else if (content == ring_marker)
         light = 31;
-    else if (const char* at = std::strchr("KQRBNPkqrbnp", content); at && content)
-        light = 2 * int(at - "KQRBNPkqrbnp") + 1;
+    else if (const std::size_t piece = piece_letters.find(content); piece != std::string_view::npos)
+        light = 2 * int(piece) + 1;
     else
         light = 25;
     return board_square_is_light(n) ? light : light + 1;

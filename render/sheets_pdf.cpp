@@ -16,11 +16,13 @@
 #include <cairo-pdf.h>
 #include <cairo.h>
 
+#include "imaging/cairo_pixels.h"
 #include "imaging/drawing.h"
 #include "imaging/image_output.h"
 #include "imaging/image_store.h"
 #include "layout/sheet_layout.h"
 #include "render/diagram_files.h"
+#include "render/options.h"
 #include "render/square_set.h"
 
 namespace {
@@ -30,11 +32,6 @@ constexpr std::int32_t sheet_image = 101;
 constexpr double a4_width_points = 210.0 / 25.4 * 72.0;
 constexpr double a4_height_points = 297.0 / 25.4 * 72.0;
 constexpr colour white = 0xFFFFFF;
-
-void report(const std::string& line)
-{
-    std::fprintf(stderr, "chess-diagram-render: %s\n", line.c_str());
-}
 
 // The sheet of up to four diagrams, drawn as the editor draws its print sheet.
 void compose_sheet(const std::vector<GdkPixbuf*>& diagrams)
@@ -53,41 +50,25 @@ void compose_sheet(const std::vector<GdkPixbuf*>& diagrams)
     drawing_stop();
 }
 
-// Cairo wants native-endian xRGB words.
-cairo_surface_t* surface_from_image(std::int32_t image)
-{
-    GdkPixbuf* pixbuf = image_handle(image);
-    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf), stride = gdk_pixbuf_get_rowstride(pixbuf);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
-        return surface;
-    cairo_surface_flush(surface);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    const int surface_stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < height; y++) {
-        const guchar* from = gdk_pixbuf_get_pixels(pixbuf) + std::ptrdiff_t(y) * stride;
-        auto* to = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(y) * surface_stride);
-        for (int x = 0; x < width; x++, from += channels)
-            to[x] = std::uint32_t(from[0]) << 16 | std::uint32_t(from[1]) << 8 | from[2];
-    }
-    cairo_surface_mark_dirty(surface);
-    return surface;
-}
-
 void add_page(cairo_t* cr, std::vector<GdkPixbuf*>* diagrams)
 {
     compose_sheet(*diagrams);
     for (GdkPixbuf* diagram : *diagrams)
         g_object_unref(diagram);
     diagrams->clear();
-    cairo_surface_t* sheet = surface_from_image(sheet_image);
-    cairo_save(cr);
-    cairo_scale(cr, a4_width_points / sheet_width, a4_height_points / sheet_height);
-    cairo_set_source_surface(cr, sheet, 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(sheet);
+    GdkPixbuf* pixels = image_handle(sheet_image);
+    cairo_surface_t* sheet =
+        pixels ? cairo_surface_from_pixels(gdk_pixbuf_get_pixels(pixels), sheet_width, sheet_height,
+                                           gdk_pixbuf_get_rowstride(pixels), gdk_pixbuf_get_has_alpha(pixels))
+               : nullptr;
+    if (sheet) {
+        cairo_save(cr);
+        cairo_scale(cr, a4_width_points / sheet_width, a4_height_points / sheet_height);
+        cairo_set_source_surface(cr, sheet, 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        cairo_surface_destroy(sheet);
+    }
     cairo_show_page(cr);
 }
 
@@ -107,7 +88,7 @@ bool draw_sheets(const position_list& list, const std::string& output, cairo_t* 
         std::string error;
         if (!output.empty() &&
             !save_rendered_diagram(listed_file_name(output, entry.number, list.position_lines), &error)) {
-            report("строка " + std::to_string(entry.line) + ": " + error);
+            report_problem("строка " + std::to_string(entry.line) + ": " + error);
             all_written = false;
         }
         diagrams.push_back(gdk_pixbuf_copy(image_handle(diagram_image)));
@@ -124,14 +105,14 @@ bool draw_sheets(const position_list& list, const std::string& output, cairo_t* 
 bool write_sheets_pdf(const position_list& list, const std::string& pdf_path, const std::string& output)
 {
     if (list.positions.empty()) {
-        report("в списке нет ни одной позиции, листы не записаны");
+        report_problem("в списке нет ни одной позиции, листы не записаны");
         return false;
     }
     std::string temporary = pdf_path + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
     if (!file) {
-        report("не удалось записать " + pdf_path + ": " + std::strerror(errno));
+        report_problem("не удалось записать " + pdf_path + ": " + std::strerror(errno));
         if (fd >= 0) {
             close(fd);
             unlink(temporary.c_str());
@@ -154,7 +135,7 @@ bool write_sheets_pdf(const position_list& list, const std::string& pdf_path, co
     const bool complete = std::fclose(file) == 0 && status == CAIRO_STATUS_SUCCESS;
     if (!complete || std::rename(temporary.c_str(), pdf_path.c_str()) != 0) {
         const std::string why = errno ? std::strerror(errno) : cairo_status_to_string(status);
-        report("не удалось записать " + pdf_path + ": " + why);
+        report_problem("не удалось записать " + pdf_path + ": " + why);
         unlink(temporary.c_str());
         return false;
     }
