@@ -11,12 +11,17 @@ FUZZ_SECONDS ?= 30
 PREFIX ?= /usr/local
 INSTALLED ?= $(BUILD)/installed-files.txt
 
-.PHONY: all deps build run test test-main test-sanitize test-fuzz bench memory install uninstall deb clean
+.PHONY: all deps test-deps build run test test-main test-sanitize test-fuzz bench memory install uninstall deb clean
 
 all: build
 
+# Building and running need only the build packages; the tests add X
+# servers, a print server, locales and the rest (see tools/install-deps).
 deps:
-	@tools/install-deps
+	@tools/install-deps build
+
+test-deps:
+	@tools/install-deps test
 
 $(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -32,7 +37,7 @@ test: test-main test-sanitize test-fuzz
 
 # Every test, then the end-to-end tests again as a Russian desktop runs them,
 # with GTK+'s own dialogs in Russian (each of them starts its own X server).
-test-main: build
+test-main: test-deps build
 	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir $(BUILD) --output-on-failure -j 2
 	LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 ctest --test-dir $(BUILD) --output-on-failure -j 2 -L e2e -E install_test
 
@@ -41,7 +46,7 @@ test-main: build
 # only GLib's own one-time type registrations); tests that open windows run
 # without it, since GTK+ keeps its caches for the life of the process.
 SANITIZE_ENV := UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-test-sanitize: deps
+test-sanitize: test-deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCHESS_SANITIZE=ON -DCHESS_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	$(SANITIZE_ENV) ASAN_OPTIONS=detect_leaks=1 \
@@ -50,17 +55,18 @@ test-sanitize: deps
 	$(SANITIZE_ENV) ASAN_OPTIONS=detect_leaks=0 \
 	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir $(ASAN_BUILD) --output-on-failure -j 2 -L gui
 
-test-fuzz: deps
+test-fuzz: test-deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHESS_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) sh fuzz/run-all $(FUZZ_BUILD)
 
 bench: build
+	@tools/install-deps bench
 	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" sh bench/run-all $(BUILD)
 
 # One scripted session of the real program under valgrind's memcheck, and its
 # peak resident memory; it starts X servers of its own.
-memory: build
+memory: test-deps build
 	sh tools/memory-session $(BUILD)
 
 # Installs under PREFIX, below DESTDIR when one is given, and notes every
@@ -77,6 +83,7 @@ uninstall:
 
 # The Debian package, chess-diagram_<version>_<architecture>.deb in this folder.
 deb: build
+	@tools/install-deps package
 	rm -f $(BUILD)/package/*.deb
 	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/package
 	cp $(BUILD)/package/*.deb .

@@ -146,7 +146,7 @@ int jpeg_probe(image_load_context* context)
         return 0;
     }
     // A short read leaves zeros, which the library sees as damaged data.
-    (void)std::fread(data + 2, 1, std::size_t(size) - 2, file);
+    [[maybe_unused]] const std::size_t read = std::fread(data + 2, 1, std::size_t(size) - 2, file);
 
     decompressor->err = jpeg_error_block_setup(errors);
     if (setjmp(errors->jump)) {
