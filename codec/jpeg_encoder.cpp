@@ -5,6 +5,7 @@
 
 #include "codec/jpeg_errors.h"
 #include "codec/jpeg_plugin.h"
+#include "toolkit/safe_write.h"
 
 #include <cerrno>
 #include <csetjmp>
@@ -12,10 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,75 +27,54 @@ struct jpeg_write_state {
     jpeg_error_block errors;
     jpeg_compress_struct compressor;
     std::FILE* file;
-    char* written;   // the file this call made, which a failure removes; null for a device
-    char* replaces;  // the earlier file that written is renamed over once complete, or null
+    const char* made;    // the new file this call created by name, which a failure removes
+    bool safely;         // the file is output's stream, which replaces the target once complete
+    safe_write output;
     char stream_buffer[stream_buffer_size];  // the file's, until it is closed
 };
 
-std::FILE* stream_on(int fd)
-{
-    std::FILE* file = fdopen(fd, "wb");
-    if (!file)
-        close(fd);
-    return file;
-}
-
-// A regular file already at the path keeps its bytes until the new ones are
-// complete: they go to a new file beside it (beside the file a link points
-// at), with its permissions, which is renamed over it at the end.
-std::FILE* open_beside(const char* path, mode_t mode, jpeg_write_state* state)
-{
-    char* target = realpath(path, nullptr);
-    if (!target)
-        return nullptr;
-    // The resolved path is absolute, so it has a slash before its last name.
-    const char* base = std::strrchr(target, '/') + 1;
-    std::string name = std::string(target, std::size_t(base - target)) + "." + base + ".XXXXXX";
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        std::free(target);
-        return nullptr;
-    }
-    fchmod(fd, mode & 07777);
-    std::FILE* file = stream_on(fd);
-    if (!file) {
-        unlink(name.c_str());
-        std::free(target);
-        return nullptr;
-    }
-    state->written = strdup(name.c_str());
-    state->replaces = target;
-    return file;
-}
-
-// Opens the file to write, so that a failure never removes or spoils a file
-// that was there before, nor a device. With create_new_file only a new file
-// will do.
+// Opens the file to write. With create_new_file only a new file at the path
+// will do (the registry's temporary); otherwise the safe write keeps any
+// file already there whole until the new one is complete.
 std::FILE* open_target(const char* path, std::int32_t flags, jpeg_write_state* state)
 {
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd >= 0) {
-        std::FILE* file = stream_on(fd);
-        if (!file) {
-            unlink(path);
-            return nullptr;
-        }
-        state->written = strdup(path);
-        return file;
+    if (!(flags & create_new_file)) {
+        state->safely = safe_write_open(&state->output, path, link_rule::follow);
+        return state->safely ? state->output.stream : nullptr;
     }
-    if (errno != EEXIST || (flags & create_new_file))
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
         return nullptr;
-    struct stat info;
-    if (stat(path, &info) == 0 && S_ISREG(info.st_mode))
-        return open_beside(path, info.st_mode, state);
-    return std::fopen(path, "wb");
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        const int reason = errno;
+        close(fd);
+        unlink(path);
+        errno = reason;
+        return nullptr;
+    }
+    state->made = path;
+    return file;
 }
 
-void free_state(jpeg_write_state* state)
+// Ends the write: a complete file stays (replacing the target), anything
+// else is removed. The file is complete only once it is closed without error.
+bool close_target(jpeg_write_state* state, bool complete)
 {
-    std::free(state->written);
-    std::free(state->replaces);
-    std::free(state);
+    if (state->safely) {
+        if (complete)
+            return safe_write_commit(&state->output);
+        safe_write_abandon(&state->output);
+        return false;
+    }
+    const int reason = errno;
+    complete = std::fclose(state->file) == 0 && complete;
+    if (!complete) {
+        const int failure = errno;
+        unlink(state->made);
+        errno = failure ? failure : reason;
+    }
+    return complete;
 }
 
 }  // namespace
@@ -121,7 +99,7 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     state->file = open_target(path, flags, state);
     if (!state->file) {
         int reason = errno;
-        free_state(state);
+        std::free(state);
         errno = reason;
         return 0;
     }
@@ -139,10 +117,8 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
         // errno still says why a write failed; the caller reports it.
         int reason = errno;
         jpeg_destroy_compress(compressor);
-        std::fclose(state->file);
-        if (state->written)
-            unlink(state->written);
-        free_state(state);
+        close_target(state, false);
+        std::free(state);
         errno = reason;
         return 0;
     }
@@ -167,13 +143,9 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     jpeg_finish_compress(compressor);
     jpeg_destroy_compress(compressor);
     // The last buffered bytes can still fail to reach the disk here.
-    bool done = std::fclose(state->file) == 0;
-    if (done && state->replaces)
-        done = rename(state->written, state->replaces) == 0;
-    int reason = errno;
-    if (!done && state->written)
-        unlink(state->written);
-    free_state(state);
+    const bool done = close_target(state, true);
+    const int reason = errno;
+    std::free(state);
     errno = reason;
     return done ? 1 : 0;
 }
