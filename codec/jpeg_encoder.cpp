@@ -12,10 +12,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,55 +22,17 @@ constexpr std::size_t stream_buffer_size = 1 << 16;
 struct jpeg_write_state {
     jpeg_error_block errors;
     jpeg_compress_struct compressor;
-    std::FILE* file;
-    const char* made;    // the new file this call created by name, which a failure removes
-    bool safely;         // the file is output's stream, which replaces the target once complete
     safe_write output;
     char stream_buffer[stream_buffer_size];  // the file's, until it is closed
 };
 
-// Opens the file to write. With create_new_file only a new file at the path
-// will do (the registry's temporary); otherwise the safe write keeps any
-// file already there whole until the new one is complete.
-std::FILE* open_target(const char* path, std::int32_t flags, jpeg_write_state* state)
+// With create_new_file only a new file at the path will do (the registry's
+// temporary); otherwise the safe write keeps a file already there whole
+// until the new one is complete.
+bool open_target(const char* path, std::int32_t flags, jpeg_write_state* state)
 {
-    if (!(flags & create_new_file)) {
-        state->safely = safe_write_open(&state->output, path, link_rule::follow);
-        return state->safely ? state->output.stream : nullptr;
-    }
-    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return nullptr;
-    std::FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        const int reason = errno;
-        close(fd);
-        unlink(path);
-        errno = reason;
-        return nullptr;
-    }
-    state->made = path;
-    return file;
-}
-
-// Ends the write: a complete file stays (replacing the target), anything
-// else is removed. The file is complete only once it is closed without error.
-bool close_target(jpeg_write_state* state, bool complete)
-{
-    if (state->safely) {
-        if (complete)
-            return safe_write_commit(&state->output);
-        safe_write_abandon(&state->output);
-        return false;
-    }
-    const int reason = errno;
-    complete = std::fclose(state->file) == 0 && complete;
-    if (!complete) {
-        const int failure = errno;
-        unlink(state->made);
-        errno = failure ? failure : reason;
-    }
-    return complete;
+    return flags & create_new_file ? safe_write_create(&state->output, path)
+                                   : safe_write_open(&state->output, path, link_rule::follow);
 }
 
 }  // namespace
@@ -96,8 +54,7 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     auto* state = static_cast<jpeg_write_state*>(std::calloc(1, sizeof(jpeg_write_state)));
     if (!state)
         return 0;
-    state->file = open_target(path, flags, state);
-    if (!state->file) {
+    if (!open_target(path, flags, state)) {
         int reason = errno;
         std::free(state);
         errno = reason;
@@ -106,7 +63,7 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
 
     // The library hands over 4096 bytes at a time; a larger stream buffer
     // turns a diagram's dozen writes into one or two.
-    std::setvbuf(state->file, state->stream_buffer, _IOFBF, stream_buffer_size);
+    std::setvbuf(state->output.stream, state->stream_buffer, _IOFBF, stream_buffer_size);
 
     jpeg_compress_struct* compressor = &state->compressor;
     compressor->err = jpeg_error_block_setup(&state->errors);
@@ -117,13 +74,13 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
         // errno still says why a write failed; the caller reports it.
         int reason = errno;
         jpeg_destroy_compress(compressor);
-        close_target(state, false);
+        safe_write_abandon(&state->output);
         std::free(state);
         errno = reason;
         return 0;
     }
     jpeg_create_compress(compressor);
-    jpeg_stdio_dest(compressor, state->file);
+    jpeg_stdio_dest(compressor, state->output.stream);
     // Negative sizes turn into huge ones, which the library rejects.
     compressor->image_width = JDIMENSION(width);
     compressor->image_height = JDIMENSION(height);
@@ -143,7 +100,7 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     jpeg_finish_compress(compressor);
     jpeg_destroy_compress(compressor);
     // The last buffered bytes can still fail to reach the disk here.
-    const bool done = close_target(state, true);
+    const bool done = safe_write_commit(&state->output);
     const int reason = errno;
     std::free(state);
     errno = reason;

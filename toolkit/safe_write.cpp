@@ -157,31 +157,47 @@ char* copy_of(const std::string& text)
     return strdup(text.c_str());
 }
 
-// Makes the temporary for file, noted as pending; its descriptor or -1.
+// Makes a new file at exactly name, noted as pending; its descriptor, or
+// -1 with errno (EEXIST when the name is taken).
+int create_new(const std::string& name, safe_write* file)
+{
+    interruptions_held held;
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return -1;
+    file->pending_slot = pending_add(name);
+    if (file->pending_slot < 0) {
+        const int reason = errno;
+        close(fd);
+        unlink(name.c_str());
+        errno = reason;
+        return -1;
+    }
+    file->temporary = copy_of(name);
+    return fd;
+}
+
 int create_temporary(const destination& to, safe_write* file)
 {
     for (int attempt = 0; attempt < name_attempts; attempt++) {
-        const std::string name = temporary_name(to.target);
-        interruptions_held held;
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            return -1;
-        }
-        file->pending_slot = pending_add(name);
-        if (file->pending_slot < 0) {
-            const int reason = errno;
-            close(fd);
-            unlink(name.c_str());
-            errno = reason;
-            return -1;
-        }
-        file->temporary = copy_of(name);
-        return fd;
+        const int fd = create_new(temporary_name(to.target), file);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
     }
     errno = EEXIST;
     return -1;
+}
+
+bool open_stream(safe_write* file, int fd)
+{
+    file->stream = fd < 0 ? nullptr : fdopen(fd, "wb");
+    if (file->stream)
+        return true;
+    file->error = errno;
+    if (fd >= 0)
+        close(fd);
+    safe_write_abandon(file);
+    return false;
 }
 
 void release(safe_write* file)
@@ -214,6 +230,8 @@ void remove_pending_and_end(int signal)
 
 }  // namespace
 
+int (*safe_write_close_stream)(std::FILE* stream) = std::fclose;
+
 bool safe_write_open(safe_write* file, const std::string& path, link_rule rule)
 {
     *file = {nullptr, nullptr, nullptr, -1, -1, 0};
@@ -227,17 +245,17 @@ bool safe_write_open(safe_write* file, const std::string& path, link_rule rule)
     }
     if (fd >= 0 && to.mode >= 0)
         fchmod(fd, mode_t(to.mode));
-    file->stream = fd < 0 ? nullptr : fdopen(fd, "wb");
-    if (!file->stream) {
-        file->error = errno;
-        if (fd >= 0)
-            close(fd);
-        safe_write_abandon(file);
+    if (!open_stream(file, fd))
         return false;
-    }
     file->target = copy_of(to.target);
     file->mode = to.mode;
     return true;
+}
+
+bool safe_write_create(safe_write* file, const std::string& path)
+{
+    *file = {nullptr, nullptr, nullptr, -1, -1, 0};
+    return open_stream(file, create_new(path, file));
 }
 
 bool safe_write_commit(safe_write* file)
@@ -249,10 +267,10 @@ bool safe_write_commit(safe_write* file)
         error = errno;
     else if (file->temporary && file->mode >= 0 && fsync(fileno(file->stream)) != 0)
         error = errno;
-    if (std::fclose(file->stream) != 0 && !error)
+    if (safe_write_close_stream(file->stream) != 0 && !error)
         error = errno;
     file->stream = nullptr;
-    if (!error && file->temporary && rename(file->temporary, file->target) != 0)
+    if (!error && file->temporary && file->target && rename(file->temporary, file->target) != 0)
         error = errno;
     if (error) {
         file->error = error;

@@ -20,7 +20,7 @@ enum class link_rule {
 // safe_write_open is ended by exactly one commit or abandon.
 struct safe_write {
     std::FILE* stream;  // where the bytes go
-    char* target;       // the name the finished file gets (behind a followed link)
+    char* target;       // the name the finished file gets (behind a followed link), or null to keep the name
     char* temporary;    // the hidden file being written; null when the target is written in place
     int pending_slot;   // its entry in the table of pending temporaries, or -1
     int mode;           // the replaced file's permission bits, or -1 for a new file (0666 less the umask)
@@ -32,10 +32,20 @@ struct safe_write {
 // file->error (and errno); nothing is left to end then.
 bool safe_write_open(safe_write* file, const std::string& path, link_rule rule);
 
+// Starts writing a new file at exactly path, for a writer handed a
+// temporary name by safe_write_by_name: fails with EEXIST when the name is
+// taken, never writes into a file it did not make. Commit closes it without
+// a rename; abandon removes it.
+bool safe_write_create(safe_write* file, const std::string& path);
+
 // Flushes and closes the stream, then renames the temporary over the target
 // (an existing file's bytes reach the disk first). False with the reason in
 // file->error and errno; the temporary is removed and the target untouched.
 bool safe_write_commit(safe_write* file);
+
+// How commit closes a finished stream: std::fclose. Tests put a close that
+// fails here, as an NFS server or a full quota fails one.
+extern int (*safe_write_close_stream)(std::FILE* stream);
 
 // Gives the write up: closes the stream and removes the temporary. errno is
 // kept as it was, unless file->error holds an earlier reason.
