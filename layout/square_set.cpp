@@ -17,10 +17,10 @@ bool check_size(const std::string& first, std::string* error)
         return false;
     }
     if (s > largest_square_size()) {
-        *error = width + " слишком велика: диаграмма " + std::to_string(diagram_width(s)) + " × " +
-                 std::to_string(diagram_height(s)) + " больше наибольшего изображения " +
+        *error = width + " слишком велика: диаграмма была бы " + std::to_string(diagram_width(s)) + " × " +
+                 std::to_string(diagram_height(s)) + ", а изображение может быть не больше " +
                  std::to_string(image_size_limit) + " × " + std::to_string(image_size_limit) +
-                 " (клетка не шире " + std::to_string(largest_square_size()) + ")";
+                 " (клетка — не шире " + std::to_string(largest_square_size()) + ")";
         return false;
     }
     return true;
