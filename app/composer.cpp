@@ -4,6 +4,7 @@
 // acts on gadget events by gadget number.
 #include "app/composer.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include <sys/stat.h>
@@ -78,7 +79,7 @@ bool settle_folders()
     mkdir(temp.c_str(), 0777);
     text here = directory_current();
     if (directory_set_current(composer.temp_folder) != 0) {
-        refuse_to_start("не удаётся создать папку " + temp + " или войти в неё");
+        refuse_to_start("не удаётся создать папку " + temp + " или войти в неё: " + g_strerror(errno));
         return false;
     }
     directory_set_current(here);

@@ -89,7 +89,9 @@ void clear_diagrams()
         for (int k = 2; k <= 4; k++)
             file_copy(collected_file(1), collected_file(k));
     } else {
-        show_failure_message(u"Не удалось записать чистые диаграммы в папку «" + composer.temp_folder + u"».");
+        const int reason = image_encode_last_errno();
+        show_failure_message(u"Не удалось записать чистые диаграммы в папку «" + composer.temp_folder + u"»" +
+                             (reason ? u": " + text_from_utf8(g_strerror(reason)) : text()) + u".");
     }
     composer.collected_count = 0;
 }
