@@ -4,6 +4,7 @@
 // acts on gadget events by gadget number.
 #include "app/composer.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include <sys/stat.h>
@@ -17,6 +18,8 @@
 #include "imaging/fonts.h"
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
+#include "layout/image_numbers.h"
+#include "layout/square_set.h"
 #include "print/print_job.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
@@ -25,8 +28,6 @@
 composer_state composer;
 
 namespace {
-
-constexpr int square_image_count = 32;
 
 // At s = 60 the buttons are 190 pixels wide, too narrow for "Сохранить
 // изображение" in the usual theme font, so their labels get that font a
@@ -78,7 +79,7 @@ bool settle_folders()
     mkdir(temp.c_str(), 0777);
     text here = directory_current();
     if (directory_set_current(composer.temp_folder) != 0) {
-        refuse_to_start("не удаётся создать папку " + temp + " или войти в неё");
+        refuse_to_start("не удаётся создать папку " + temp + " или войти в неё: " + g_strerror(errno));
         return false;
     }
     directory_set_current(here);
@@ -91,12 +92,10 @@ bool load_square_images()
         refuse_to_start("не удаётся войти в папку " + text_to_utf8(composer.data_folder));
         return false;
     }
-    for (int n = 1; n <= square_image_count; n++) {
-        if (!image_load(n, number_to_string(n) + u".jpg")) {
-            refuse_to_start("не удаётся загрузить изображение клетки " + text_to_utf8(composer.data_folder) +
-                            text_to_utf8(number_to_string(n)) + ".jpg");
-            return false;
-        }
+    std::string why;
+    if (!square_set_load(text_to_utf8(composer.data_folder), &why)) {
+        refuse_to_start(why);
+        return false;
     }
     return true;
 }
@@ -135,7 +134,7 @@ int composer_start(int* argc, char*** argv)
     composer.temp_folder = composer.working_folder + u"TEMP/";
     if (!settle_folders() || !load_square_images())
         return 1;
-    composer.square_size = image_width(1);
+    composer.square_size = square_set_size();
     clear_diagrams();
     build_editor_window();
     return 0;
@@ -153,9 +152,9 @@ void composer_dispatch()
     if (g >= 69 && g <= 81)
         composer.selected_piece = 2 * g - 137;
     else if (g == 88)
-        composer.selected_piece = 29;
+        composer.selected_piece = cross_marker_image;
     else if (g == 89)
-        composer.selected_piece = 31;
+        composer.selected_piece = ring_marker_image;
     else if (g >= 1 && g <= 64)
         place_piece(g);
     else if (g == 83)

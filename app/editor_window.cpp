@@ -4,13 +4,11 @@
 #include "app/composer.h"
 
 #include "imaging/image_store.h"
+#include "layout/image_numbers.h"
 #include "toolkit/gadget.h"
 #include "toolkit/window.h"
 
 namespace {
-
-constexpr int empty_light_square = 25;
-constexpr int empty_dark_square = 26;
 
 // Walks the squares in gadget order (down each column, columns left to
 // right) with the shade toggle of the build: t starts at -1, flips after
@@ -24,7 +22,7 @@ void walk_board(Visit visit)
     for (int col = 1; col <= 8; col++) {
         for (int row = 1; row <= 8; row++) {
             n++;
-            visit(n, col, row, t == -1 ? empty_light_square : empty_dark_square, -t);
+            visit(n, col, row, t == -1 ? empty_light_square_image : empty_dark_square_image, -t);
             t = -t;
         }
         t = -t;
@@ -46,10 +44,10 @@ void build_squares(int s)
 
 void build_frame(int s)
 {
-    gadget_image(65, s - s / 2, s / 2, 9 * s, s / 2, square_image(27));
-    gadget_image(66, s - s / 2, 9 * s, 9 * s, 25, square_image(27));
-    gadget_image(67, s - s / 2, s, s / 2, 8 * s, square_image(28));
-    gadget_image(68, 9 * s, s, s / 2, 8 * s, square_image(28));
+    gadget_image(65, s - s / 2, s / 2, 9 * s, s / 2, square_image(horizontal_strip_image));
+    gadget_image(66, s - s / 2, 9 * s, 9 * s, 25, square_image(horizontal_strip_image));
+    gadget_image(67, s - s / 2, s, s / 2, 8 * s, square_image(vertical_strip_image));
+    gadget_image(68, 9 * s, s, s / 2, 8 * s, square_image(vertical_strip_image));
 }
 
 int palette_row_y(int s, int i)
@@ -60,10 +58,10 @@ int palette_row_y(int s, int i)
 void build_palette(int s)
 {
     for (int i = 1; i <= 6; i++)
-        gadget_image(68 + i, 10 * s, palette_row_y(s, i), s, s, square_image(2 * i - 1));
+        gadget_image(68 + i, 10 * s, palette_row_y(s, i), s, s, square_image(first_white_piece_image + 2 * (i - 1)));
     for (int i = 1; i <= 6; i++)
-        gadget_image(74 + i, 11 * s + 5, palette_row_y(s, i), s, s, square_image(2 * i + 11));
-    gadget_image(81, 12 * s + 10, palette_row_y(s, 1), s, s, square_image(empty_light_square));
+        gadget_image(74 + i, 11 * s + 5, palette_row_y(s, i), s, s, square_image(first_black_piece_image + 2 * (i - 1)));
+    gadget_image(81, 12 * s + 10, palette_row_y(s, 1), s, s, square_image(empty_light_square_image));
 }
 
 void build_buttons(int s)
@@ -87,8 +85,8 @@ void build_editor_window()
     build_palette(s);
     gadget_text_field(82, s / 2, 10 * s - s / 2 + 5, 9 * s, 25, placeholder_text);
     build_buttons(s);
-    gadget_image(88, 12 * s + 10, palette_row_y(s, 2), s, s, square_image(29));
-    gadget_image(89, 12 * s + 10, palette_row_y(s, 3), s, s, square_image(31));
+    gadget_image(88, 12 * s + 10, palette_row_y(s, 2), s, s, square_image(cross_marker_image));
+    gadget_image(89, 12 * s + 10, palette_row_y(s, 3), s, s, square_image(ring_marker_image));
     gadget_set_active(85);
 }
 

@@ -3,6 +3,7 @@
 #include "app/file_services.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,14 +11,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "toolkit/safe_write.h"
+
 namespace {
 
-// Copies size bytes in chunks; false when a read or a write falls short.
+// Copies size bytes in chunks; false with errno when a read or a write
+// falls short.
 bool copy_chunks(std::FILE* from, std::FILE* to, std::int64_t size, char* buffer)
 {
     for (std::int64_t remaining = size; remaining > 0; remaining -= file_copy_chunk) {
         std::size_t n = std::size_t(std::min(remaining, file_copy_chunk));
-        if (std::fread(buffer, 1, n, from) != n || std::fwrite(buffer, 1, n, to) != n)
+        if (std::fread(buffer, 1, n, from) != n) {
+            if (!std::ferror(from))
+                errno = EIO;  // the source shrank while it was copied
+            return false;
+        }
+        if (std::fwrite(buffer, 1, n, to) != n)
             return false;
     }
     return true;
@@ -25,40 +34,33 @@ bool copy_chunks(std::FILE* from, std::FILE* to, std::int64_t size, char* buffer
 
 }  // namespace
 
+// The destination is written through the safe write as a name the program
+// owns: a copy cut short never passes for a good one, and a link found at
+// the destination is replaced rather than written through.
 std::int32_t file_copy(const text& source, const text& destination)
 {
-    std::string from_name = text_to_utf8(source);
-    std::string to_name = text_to_utf8(destination);
-    std::FILE* from = std::fopen(from_name.c_str(), "rb");
+    std::FILE* from = std::fopen(text_to_utf8(source).c_str(), "rb");
     if (!from)
         return 0;
-    std::FILE* to = std::fopen(to_name.c_str(), "wb");
-    if (!to) {
+    safe_write to;
+    if (!safe_write_open(&to, text_to_utf8(destination), link_rule::replace)) {
         std::fclose(from);
+        errno = to.error;
         return 0;
     }
-    struct stat source_status, destination_status;
+    struct stat source_status;
     char* buffer = nullptr;
     if (fstat(fileno(from), &source_status) == 0)
         buffer = static_cast<char*>(std::malloc(std::size_t(std::clamp<std::int64_t>(source_status.st_size, 1, file_copy_chunk))));
-    if (!buffer) {
-        std::fclose(to);
-        std::fclose(from);
+    bool copied = buffer && copy_chunks(from, to.stream, source_status.st_size, buffer);
+    to.error = copied ? 0 : errno;
+    std::free(buffer);
+    std::fclose(from);
+    if (!copied) {
+        safe_write_abandon(&to);
         return 0;
     }
-    bool regular = fstat(fileno(to), &destination_status) == 0 && S_ISREG(destination_status.st_mode);
-    bool copied = copy_chunks(from, to, source_status.st_size, buffer);
-    std::free(buffer);
-    copied = std::fclose(to) == 0 && copied;
-    std::fclose(from);
-    if (copied)
-        return 1;
-    // A copy cut short is not the source's content: say so, and leave no
-    // truncated file behind that could pass for a good one. Devices and
-    // pipes are not ours to remove.
-    if (regular)
-        std::remove(to_name.c_str());
-    return 0;
+    return safe_write_commit(&to) ? 1 : 0;
 }
 
 text directory_current()

@@ -6,8 +6,9 @@
 
 #include "toolkit/text.h"
 
-// 1 when the copy ran to the end; 0 when it could not start or a read or
-// write failed on the way (the partial destination is then removed).
+// 1 when the copy ran to the end; 0 with errno saying why when it could not
+// start or a read or write failed on the way. The destination changes only
+// when the copy is complete; a link at its name is replaced, not followed.
 std::int32_t file_copy(const text& source, const text& destination);
 
 text directory_current();  // ends in "/"; empty when it cannot be had

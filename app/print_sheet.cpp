@@ -3,12 +3,15 @@
 // printer's page. Also the reset of the collection to four white blanks.
 #include "app/composer.h"
 
+#include <algorithm>
+
 #include "app/file_services.h"
 #include "imaging/drawing.h"
 #include "imaging/image_output.h"
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
-#include "layout/sheet_layout.h"
+#include "layout/image_numbers.h"
+#include "layout/sheet_composition.h"
 #include "print/print_job.h"
 #include "print/printer_output.h"
 #include "toolkit/event_queue.h"
@@ -19,9 +22,6 @@ namespace {
 
 constexpr std::uint32_t jpeg_code = four_letter_code("JPEG");
 constexpr colour white = 0xFFFFFF;
-constexpr int blank_image = 0;
-constexpr int collected_image = 99;
-constexpr int sheet_image = 101;
 
 // The collected files are named in full, so they can land nowhere but in TEMP/.
 text collected_file(int k)
@@ -35,23 +35,23 @@ void paint_white(int width, int height)
     draw_box(0, 0, width, height, white);
 }
 
-void draw_collected_diagram(int k)
+// Each collected file is read into image 99 in turn. A file that cannot be
+// read leaves image 99 as it was, so its cell shows the diagram before it.
+bool compose_collected_sheet()
 {
-    image_load(collected_image, collected_file(k));
-    const sheet_point at = sheet_cell_origin(k, image_width(collected_image), image_height(collected_image));
-    if (k <= sheet_cells)
-        draw_image(image_handle(collected_image), at.x, at.y);
-}
-
-void compose_sheet()
-{
-    image_create(sheet_image, sheet_width, sheet_height);
-    drawing_start(image_output(sheet_image));
-    paint_white(sheet_width + 10, sheet_height + 10);
-    drawing_mode(drawing_mode_bit::outlined);
-    for (int k = 1; k <= composer.collected_count; k++)
-        draw_collected_diagram(k);
-    drawing_stop();
+    GdkPixbuf* diagrams[sheet_cells] = {};
+    const int count = std::min(composer.collected_count, sheet_cells);
+    for (int k = 1; k <= count; k++) {
+        image_load(collected_diagram_image, collected_file(k));
+        diagrams[k - 1] = image_handle(collected_diagram_image);
+        if (diagrams[k - 1])
+            g_object_ref(diagrams[k - 1]);  // the next load replaces image 99
+    }
+    const bool composed = sheet_compose(sheet_image, diagrams, count);
+    for (GdkPixbuf* diagram : diagrams)
+        if (diagram)
+            g_object_unref(diagram);
+    return composed;
 }
 
 void open_preview_window()
@@ -79,17 +79,19 @@ void print_sheet()
 void clear_diagrams()
 {
     directory_set_current(composer.temp_folder);
-    image_create(blank_image, 5, 5);
-    drawing_start(image_output(blank_image));
+    image_create(blank_diagram_image, 5, 5);
+    drawing_start(image_output(blank_diagram_image));
     paint_white(10, 10);
     drawing_stop();
     // Without a fresh blank, 1.jpg is whatever stood there before; copying
     // it would spread a stale diagram over the others.
-    if (image_save(blank_image, collected_file(1), jpeg_code)) {
+    if (image_save_owned(blank_diagram_image, collected_file(1), jpeg_code)) {
         for (int k = 2; k <= 4; k++)
             file_copy(collected_file(1), collected_file(k));
     } else {
-        show_failure_message(u"Не удалось записать чистые диаграммы в папку «" + composer.temp_folder + u"».");
+        const int reason = image_encode_last_errno();
+        show_failure_message(u"Не удалось записать чистые диаграммы в папку «" + composer.temp_folder + u"»" +
+                             (reason ? u": " + text_from_utf8(g_strerror(reason)) : text()) + u".");
     }
     composer.collected_count = 0;
 }
@@ -97,7 +99,10 @@ void clear_diagrams()
 void preview_and_print()
 {
     directory_set_current(composer.temp_folder);
-    compose_sheet();
+    if (!compose_collected_sheet()) {
+        show_failure_message(u"Не удалось составить лист диаграмм: не хватает памяти.");
+        return;
+    }
     open_preview_window();
     for (;;) {
         composer.event_kind = event_wait(-1);

@@ -5,18 +5,13 @@
 
 #include "codec/jpeg_errors.h"
 #include "codec/jpeg_plugin.h"
+#include "toolkit/safe_write.h"
 
 #include <cerrno>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <string>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,76 +22,17 @@ constexpr std::size_t stream_buffer_size = 1 << 16;
 struct jpeg_write_state {
     jpeg_error_block errors;
     jpeg_compress_struct compressor;
-    std::FILE* file;
-    char* written;   // the file this call made, which a failure removes; null for a device
-    char* replaces;  // the earlier file that written is renamed over once complete, or null
+    safe_write output;
     char stream_buffer[stream_buffer_size];  // the file's, until it is closed
 };
 
-std::FILE* stream_on(int fd)
+// With create_new_file only a new file at the path will do (the registry's
+// temporary); otherwise the safe write keeps a file already there whole
+// until the new one is complete.
+bool open_target(const char* path, std::int32_t flags, jpeg_write_state* state)
 {
-    std::FILE* file = fdopen(fd, "wb");
-    if (!file)
-        close(fd);
-    return file;
-}
-
-// A regular file already at the path keeps its bytes until the new ones are
-// complete: they go to a new file beside it (beside the file a link points
-// at), with its permissions, which is renamed over it at the end.
-std::FILE* open_beside(const char* path, mode_t mode, jpeg_write_state* state)
-{
-    char* target = realpath(path, nullptr);
-    if (!target)
-        return nullptr;
-    // The resolved path is absolute, so it has a slash before its last name.
-    const char* base = std::strrchr(target, '/') + 1;
-    std::string name = std::string(target, std::size_t(base - target)) + "." + base + ".XXXXXX";
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        std::free(target);
-        return nullptr;
-    }
-    fchmod(fd, mode & 07777);
-    std::FILE* file = stream_on(fd);
-    if (!file) {
-        unlink(name.c_str());
-        std::free(target);
-        return nullptr;
-    }
-    state->written = strdup(name.c_str());
-    state->replaces = target;
-    return file;
-}
-
-// Opens the file to write, so that a failure never removes or spoils a file
-// that was there before, nor a device. With create_new_file only a new file
-// will do.
-std::FILE* open_target(const char* path, std::int32_t flags, jpeg_write_state* state)
-{
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd >= 0) {
-        std::FILE* file = stream_on(fd);
-        if (!file) {
-            unlink(path);
-            return nullptr;
-        }
-        state->written = strdup(path);
-        return file;
-    }
-    if (errno != EEXIST || (flags & create_new_file))
-        return nullptr;
-    struct stat info;
-    if (stat(path, &info) == 0 && S_ISREG(info.st_mode))
-        return open_beside(path, info.st_mode, state);
-    return std::fopen(path, "wb");
-}
-
-void free_state(jpeg_write_state* state)
-{
-    std::free(state->written);
-    std::free(state->replaces);
-    std::free(state);
+    return flags & create_new_file ? safe_write_create(&state->output, path)
+                                   : safe_write_open(&state->output, path, link_rule::follow);
 }
 
 }  // namespace
@@ -118,17 +54,16 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     auto* state = static_cast<jpeg_write_state*>(std::calloc(1, sizeof(jpeg_write_state)));
     if (!state)
         return 0;
-    state->file = open_target(path, flags, state);
-    if (!state->file) {
+    if (!open_target(path, flags, state)) {
         int reason = errno;
-        free_state(state);
+        std::free(state);
         errno = reason;
         return 0;
     }
 
     // The library hands over 4096 bytes at a time; a larger stream buffer
     // turns a diagram's dozen writes into one or two.
-    std::setvbuf(state->file, state->stream_buffer, _IOFBF, stream_buffer_size);
+    std::setvbuf(state->output.stream, state->stream_buffer, _IOFBF, stream_buffer_size);
 
     jpeg_compress_struct* compressor = &state->compressor;
     compressor->err = jpeg_error_block_setup(&state->errors);
@@ -139,15 +74,13 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
         // errno still says why a write failed; the caller reports it.
         int reason = errno;
         jpeg_destroy_compress(compressor);
-        std::fclose(state->file);
-        if (state->written)
-            unlink(state->written);
-        free_state(state);
+        safe_write_abandon(&state->output);
+        std::free(state);
         errno = reason;
         return 0;
     }
     jpeg_create_compress(compressor);
-    jpeg_stdio_dest(compressor, state->file);
+    jpeg_stdio_dest(compressor, state->output.stream);
     // Negative sizes turn into huge ones, which the library rejects.
     compressor->image_width = JDIMENSION(width);
     compressor->image_height = JDIMENSION(height);
@@ -167,13 +100,9 @@ int jpeg_write(const char* path, const std::uint8_t* pixels, std::int32_t width,
     jpeg_finish_compress(compressor);
     jpeg_destroy_compress(compressor);
     // The last buffered bytes can still fail to reach the disk here.
-    bool done = std::fclose(state->file) == 0;
-    if (done && state->replaces)
-        done = rename(state->written, state->replaces) == 0;
-    int reason = errno;
-    if (!done && state->written)
-        unlink(state->written);
-    free_state(state);
+    const bool done = safe_write_commit(&state->output);
+    const int reason = errno;
+    std::free(state);
     errno = reason;
     return done ? 1 : 0;
 }

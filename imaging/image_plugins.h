@@ -25,6 +25,12 @@ constexpr std::int32_t rows_bottom_up = 2;
 // never writes into a file it did not make.
 constexpr std::int32_t create_new_file = 4;
 
+// Encode flag for names the program owns (a collected diagram, a blank): a
+// symbolic link there is replaced by the new file, never written through.
+// Without it, the file a link names is replaced and the link stays. The
+// registry takes the flag off before calling a writer.
+constexpr std::int32_t own_file_name = 8;
+
 // Largest width or height a decoder may report; the image store keeps sizes in 16 bits.
 constexpr std::int32_t image_size_limit = 32767;
 

@@ -160,8 +160,10 @@ created_object image_load(object_number number, const text& path)
     return creator_result(number, assigned, pixbuf);
 }
 
-std::int32_t image_save(object_number number, const text& path, std::uint32_t code, std::int32_t quality,
-                        std::int32_t save_depth)
+namespace {
+
+std::int32_t save_with_flags(object_number number, const text& path, std::uint32_t code, std::int32_t quality,
+                             std::int32_t save_depth, std::int32_t flags)
 {
     if (path.empty() || path[0] == 0)
         return 0;
@@ -172,7 +174,20 @@ std::int32_t image_save(object_number number, const text& path, std::uint32_t co
         save_depth = record->source_depth;
     GdkPixbuf* pixbuf = record->handle;
     return image_encode(path, gdk_pixbuf_get_pixels(pixbuf), code, record->width, record->height,
-                        gdk_pixbuf_get_rowstride(pixbuf), record->depth, 0, quality, save_depth);
+                        gdk_pixbuf_get_rowstride(pixbuf), record->depth, flags, quality, save_depth);
+}
+
+}  // namespace
+
+std::int32_t image_save(object_number number, const text& path, std::uint32_t code, std::int32_t quality,
+                        std::int32_t save_depth)
+{
+    return save_with_flags(number, path, code, quality, save_depth, 0);
+}
+
+std::int32_t image_save_owned(object_number number, const text& path, std::uint32_t code)
+{
+    return save_with_flags(number, path, code, 7, -1, own_file_name);
 }
 
 created_object image_resize(object_number number, std::int32_t width, std::int32_t height,

@@ -28,6 +28,9 @@ created_object image_create(object_number number, std::int32_t width, std::int32
 created_object image_load(object_number number, const text& path);
 std::int32_t image_save(object_number number, const text& path, std::uint32_t code, std::int32_t quality = 7,
                         std::int32_t save_depth = -1);
+// image_save at default quality for a name the program owns (a collected
+// diagram, a blank): a symbolic link there is replaced, never written through.
+std::int32_t image_save_owned(object_number number, const text& path, std::uint32_t code);
 created_object image_resize(object_number number, std::int32_t width, std::int32_t height,
                             std::int32_t resize_mode = 0);
 std::int32_t image_width(object_number number);

@@ -35,10 +35,10 @@ void draw_squares(std::int32_t s, const diagram_content& content)
 
 }  // namespace
 
-void render_diagram_image(object_number image, std::int32_t s, const diagram_content& content)
+bool render_diagram_image(object_number image, std::int32_t s, const diagram_content& content)
 {
-    image_create(image, diagram_width(s), diagram_height(s));
-    drawing_start(image_output(image));
+    if (!image_create(image, diagram_width(s), diagram_height(s)) || !drawing_start(image_output(image)))
+        return false;
     // In gradient mode a box paints opaque white whatever its colour; the
     // box is larger than the image and clipped to it.
     drawing_mode(drawing_mode_bit::gradient);
@@ -49,4 +49,5 @@ void render_diagram_image(object_number image, std::int32_t s, const diagram_con
     draw_frame_strips(s, content);
     draw_squares(s, content);
     drawing_stop();
+    return true;
 }

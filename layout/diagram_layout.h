@@ -65,5 +65,7 @@ constexpr int diagram_square_y(int n, std::int32_t s)
 
 // Makes image number a diagram of square size s: white, the outline of the
 // top strip's area, the task text centred in the band under the board, the
-// four frame strips, then the squares over everything before them.
-void render_diagram_image(object_number image, std::int32_t s, const diagram_content& content);
+// four frame strips, then the squares over everything before them. False
+// when the image cannot be made (no memory, or s too large for an image):
+// nothing is drawn then, and the caller says so.
+bool render_diagram_image(object_number image, std::int32_t s, const diagram_content& content);

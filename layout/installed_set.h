@@ -6,5 +6,6 @@
 #include <string>
 
 // The installed default square set, found relative to the running program
-// so that an install under any prefix finds its own.
+// so that an install under any prefix finds its own; for a program run from
+// its build tree, the default set that build drew.
 std::string installed_square_set();

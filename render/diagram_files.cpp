@@ -20,6 +20,7 @@
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
 #include "render/options.h"
+#include "layout/square_set.h"
 #include "render/square_set.h"
 
 namespace {
@@ -85,11 +86,20 @@ bool save_rendered_diagram(const std::string& path, std::string* error)
     return false;
 }
 
+bool draw_position(const board_position& position, const text& task_text, std::string* error)
+{
+    if (render_position(rendered_diagram, position, task_text))
+        return true;
+    const std::int32_t s = square_set_size();
+    *error = "не удалось нарисовать диаграмму " + std::to_string(diagram_width(s)) + " × " +
+             std::to_string(diagram_height(s)) + ": не хватает памяти";
+    return false;
+}
+
 bool write_diagram_file(const board_position& position, const text& task_text, const std::string& path,
                         std::string* error)
 {
-    render_position(rendered_diagram, position, task_text);
-    return save_rendered_diagram(path, error);
+    return draw_position(position, task_text, error) && save_rendered_diagram(path, error);
 }
 
 std::string listed_file_name(const std::string& output, int number, int count)

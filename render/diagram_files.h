@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "layout/image_numbers.h"
 #include "render/position_list.h"
 #include "toolkit/text.h"
 
@@ -13,10 +14,13 @@
 void open_display_if_any();
 
 // The image the diagrams are drawn into.
-constexpr std::int32_t rendered_diagram = 100;
+constexpr std::int32_t rendered_diagram = diagram_image;
 
 // Writes the diagram last drawn; false with one line saying why not.
 bool save_rendered_diagram(const std::string& path, std::string* error);
+
+// Draws the diagram into rendered_diagram; false with one line saying why not.
+bool draw_position(const board_position& position, const text& task_text, std::string* error);
 
 // Draws and writes one diagram; false with one line saying why not.
 bool write_diagram_file(const board_position& position, const text& task_text, const std::string& path,

@@ -10,12 +10,13 @@
 #include "imaging/fonts.h"
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
+#include "layout/folders.h"
+#include "layout/square_set.h"
 #include "render/diagram_files.h"
 #include "render/options.h"
 #include "render/position_list.h"
 #include "render/read_back.h"
 #include "render/sheets_pdf.h"
-#include "render/square_set.h"
 
 namespace {
 
@@ -36,7 +37,13 @@ bool start_imaging(const render_options& options, std::string* error)
     drawing_init();
     font_store_init();
     font_load(0, u"", 12);
-    return load_square_set(square_set_folder(options.data_folder), error);
+    const std::string set = options.data_folder.empty() ? default_square_set() : options.data_folder;
+    if (set.empty()) {
+        *error = "набор клеток не найден: нет ни ./DATA, ни " + user_folder() +
+                 "/DATA, ни набора по умолчанию; укажите его ключом --data";
+        return false;
+    }
+    return square_set_load(set, error);
 }
 
 int render_one(const render_options& options)

@@ -12,7 +12,7 @@ struct render_options {
     std::string task_text;  // UTF-8, as given
     std::string cross_squares;  // "e4,f5"
     std::string ring_squares;
-    std::string data_folder;  // empty: ./DATA, else the installed set
+    std::string data_folder;  // empty: ./DATA, else ~/chess-diagram/DATA, else the installed set
     std::string output;       // -o
     std::string list_file;
     std::string sheets_pdf;

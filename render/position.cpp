@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "layout/image_numbers.h"
+
 namespace {
 
 constexpr std::string_view piece_letters = "KQRBNPkqrbnp";
@@ -155,14 +157,14 @@ bool place_markers(std::string_view squares, char marker, board_position* positi
 
 int square_image_number(char content, int n)
 {
-    int light;
+    object_number light;
     if (content == cross_marker)
-        light = 29;
+        light = cross_marker_image;
     else if (content == ring_marker)
-        light = 31;
+        light = ring_marker_image;
     else if (const std::size_t piece = piece_letters.find(content); piece != std::string_view::npos)
-        light = 2 * int(piece) + 1;
+        light = first_white_piece_image + 2 * object_number(piece);
     else
-        light = 25;
-    return board_square_is_light(n) ? light : light + 1;
+        light = empty_light_square_image;
+    return on_shade(light, board_square_is_light(n));
 }

@@ -10,19 +10,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 
 #include "imaging/image_store.h"
-#include "render/square_set.h"
+#include "layout/image_numbers.h"
+#include "layout/square_set.h"
 
 namespace {
 
-constexpr std::int32_t read_image = 102;
+constexpr std::int32_t read_image = read_back_image;
 
-// Light squares show the odd image of a pair, dark squares the even one;
-// 27 and 28 are the frame strips, never a square.
-constexpr int light_candidates[] = {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 29, 31};
-constexpr char candidate_content[] = "KQRBNPkqrbnp.+o";
-static_assert(std::size(light_candidates) + 1 == std::size(candidate_content));
+// What a square can show; the frame strips are never a square.
+constexpr std::string_view candidate_content = "KQRBNPkqrbnp.+o";
 
 // Measured on book-style and flat-colour sets from s = 16 to 90 at the
 // diagrams' JPEG quality: the right image stays within 5 of a square, any
@@ -103,11 +102,11 @@ bool read_diagram(const std::string& path, board_position* position, std::string
     const int s = square_set_size();
     for (int n = 1; n <= board_squares; n++) {
         const square_area shown{image_handle(read_image), diagram_square_x(n, s), diagram_square_y(n, s)};
-        const int shade = board_square_is_light(n) ? 0 : 1;
         double best = std::numeric_limits<double>::max();
         std::size_t chosen = 0;
-        for (std::size_t i = 0; i < std::size(light_candidates); i++) {
-            const double d = area_distance(shown, {image_handle(light_candidates[i] + shade), 0, 0}, s);
+        for (std::size_t i = 0; i < candidate_content.size(); i++) {
+            const object_number candidate = square_image_number(candidate_content[i], n);
+            const double d = area_distance(shown, {image_handle(candidate), 0, 0}, s);
             if (d < best) {
                 best = d;
                 chosen = i;

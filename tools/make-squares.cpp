@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "codec/jpeg_plugin.h"
+#include "toolkit/safe_write.h"
 
 namespace {
 
@@ -406,6 +407,9 @@ int main(int argc, char** argv)
 {
     if (argc < 2 || argc > 3)
         return fail("usage: make-squares OUTDIR [SIZE]");
+    // An interrupted run leaves no hidden temporary behind; each file is
+    // written whole or not at all by the JPEG writer's safe write.
+    safe_write_remove_on_signals();
     std::string folder = argv[1];
     int s = default_size;
     if (argc == 3 && !parse_size(argv[2], s))
@@ -430,7 +434,7 @@ int main(int argc, char** argv)
         if (!canvas_ok(c))
             status = fail("cannot draw " + path + ": " + cairo_status_to_string(cairo_status(c.cr)));
         else if (!write_jpeg(c, path))
-            status = fail("cannot write " + path);
+            status = fail("cannot write " + path + ": " + std::strerror(errno));
         canvas_destroy(c);
     }
     glyph_font_close(font);

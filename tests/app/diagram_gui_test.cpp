@@ -271,24 +271,22 @@ TEST(print_sheet, collected_diagrams_sit_in_a_grid_of_their_width_and_height)
 {
     composer_session session(60);
     ASSERT_EQ(session.start_status, 0);
-    // Three different diagrams, 540 wide and 570 high, so a cell placed by
+    // Four different diagrams, 540 wide and 570 high, so a cell placed by
     // the wrong one of the two lands 30 pixels off.
-    const int pieces[][2] = {{69, 1}, {75, 20}, {80, 43}};
-    for (auto [palette, square] : pieces) {
-        press_gadget(palette);
-        press_gadget(square);
+    const int pieces[][2] = {{69, 1}, {75, 20}, {80, 43}, {73, 60}};
+    auto collect = [&](int k) {
+        press_gadget(pieces[k - 1][0]);
+        press_gadget(pieces[k - 1][1]);
         press_gadget(85);
-    }
-    ASSERT_EQ(composer.collected_count, 3);
+    };
     // Open the preview and close it at once: the sheet stays in image 101.
-    event_post(event_kind::gadget_event, 83, 0, 0);
-    event_post(event_kind::close_request, 0, 1, 0);
-    press_gadget(65);
-    GdkPixbuf* sheet = image_handle(101);
-    ASSERT_NE(sheet, nullptr);
-    ASSERT_EQ(gdk_pixbuf_get_width(sheet), 1180);
-    ASSERT_EQ(gdk_pixbuf_get_height(sheet), 1628);
-    auto difference = [&](const rgb_image& diagram, int x0, int y0) {
+    auto compose = [] {
+        event_post(event_kind::gadget_event, 83, 0, 0);
+        event_post(event_kind::close_request, 0, 1, 0);
+        press_gadget(65);
+        return image_handle(101);
+    };
+    auto difference = [](GdkPixbuf* sheet, const rgb_image& diagram, int x0, int y0) {
         double total = 0;
         for (int y = 0; y < diagram.height; y++)
             for (int x = 0; x < diagram.width; x++)
@@ -297,16 +295,31 @@ TEST(print_sheet, collected_diagrams_sit_in_a_grid_of_their_width_and_height)
         return total / (double(diagram.width) * diagram.height * 3);
     };
     temp_folder scratch;
-    const int cells[][2] = {{40, 40}, {600, 40}, {40, 630}};
-    for (int k = 1; k <= 3; k++) {
-        rgb_image diagram = decode(session.temp(std::to_string(k) + ".jpg"), scratch);
-        ASSERT_EQ(diagram.width, 540);
-        EXPECT_LT(difference(diagram, cells[k - 1][0], cells[k - 1][1]), 1.0) << "diagram " << k;
-    }
+    const int cells[][2] = {{40, 40}, {600, 40}, {40, 630}, {600, 630}};
+    auto expect_cells_filled = [&](GdkPixbuf* sheet, int count) {
+        for (int k = 1; k <= count; k++) {
+            rgb_image diagram = decode(session.temp(std::to_string(k) + ".jpg"), scratch);
+            ASSERT_EQ(diagram.width, 540);
+            EXPECT_LT(difference(sheet, diagram, cells[k - 1][0], cells[k - 1][1]), 1.0) << "diagram " << k;
+        }
+    };
+    for (int k = 1; k <= 3; k++)
+        collect(k);
+    ASSERT_EQ(composer.collected_count, 3);
+    GdkPixbuf* sheet = compose();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(gdk_pixbuf_get_width(sheet), 1180);
+    ASSERT_EQ(gdk_pixbuf_get_height(sheet), 1628);
+    expect_cells_filled(sheet, 3);
     // The fourth cell is still white paper.
     rgb_image white;
     white.width = 540;
     white.height = 570;
     white.pixels.assign(std::size_t(540 * 570 * 3), 255);
-    EXPECT_EQ(difference(white, 600, 630), 0.0);
+    EXPECT_EQ(difference(sheet, white, 600, 630), 0.0);
+
+    // A full sheet: every cell in its place.
+    collect(4);
+    ASSERT_EQ(composer.collected_count, 4);
+    expect_cells_filled(compose(), 4);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -119,11 +120,27 @@ TEST(file_copy, missing_source_creates_no_destination)
     EXPECT_FALSE(file_exists(dir.file("copy")));
 }
 
-TEST(file_copy, unwritable_destination_fails)
+TEST(file_copy, unwritable_destination_fails_with_its_reason)
 {
     temp_folder dir;
     write_file_bytes(dir.file("source"), {1});
+    errno = 0;
     EXPECT_EQ(file_copy(u16(dir.file("source")), u16(dir.file("no/such/folder/copy"))), 0);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(file_copy, a_link_at_the_destination_is_replaced_and_its_file_spared)
+{
+    temp_folder dir;
+    write_file_bytes(dir.file("source"), {1, 2, 3});
+    write_file_bytes(dir.file("private"), {7});
+    ASSERT_EQ(symlink(dir.file("private").c_str(), dir.file("2.jpg").c_str()), 0);
+    EXPECT_EQ(file_copy(u16(dir.file("source")), u16(dir.file("2.jpg"))), 1);
+    struct stat status;
+    ASSERT_EQ(lstat(dir.file("2.jpg").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+    EXPECT_EQ(read_file_bytes(dir.file("2.jpg")), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(read_file_bytes(dir.file("private")), (std::vector<std::uint8_t>{7}));
 }
 
 TEST(file_copy, write_error_midway_reports_failure_and_spares_the_device)

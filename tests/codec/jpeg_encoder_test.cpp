@@ -15,6 +15,7 @@
 #include <sys/sysmacros.h>
 
 #include "codec/jpeg_plugin.h"
+#include "toolkit/safe_write.h"
 #include "tests/codec/jpeg_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -252,6 +253,42 @@ TEST(jpeg_encoder, short_write_removes_the_partial_file_and_keeps_errno)
     EXPECT_EQ(result, 0);
     EXPECT_EQ(read_file_bytes(path), earlier);
     EXPECT_EQ(names_in(folder.path), std::vector<std::string>{"big.jpg"}) << "no partial file beside it";
+}
+
+// Closes the stream, then says the close failed, as an NFS server or a full
+// quota does when the last bytes reach it only at the close.
+int close_failing_with_quota(std::FILE* stream)
+{
+    std::fclose(stream);
+    errno = EDQUOT;
+    return EOF;
+}
+
+TEST(jpeg_encoder, a_failed_close_leaves_the_old_file_byte_for_byte)
+{
+    temp_folder folder;
+    rgb_buffer picture(16, 16);
+    const std::vector<std::uint8_t> earlier = {0xFF, 0xD8, 1, 2, 3};
+    std::string path = folder.file("old.jpg");
+    ASSERT_TRUE(write_file_bytes(path, earlier));
+    image_plugins_init();
+    jpeg_plugin_forget_registrations();
+    jpeg_encoder_register();
+
+    safe_write_close_stream = close_failing_with_quota;
+    errno = 0;
+    const int direct = picture.save(path);
+    const int reason = errno;
+    const int registered = image_encode(text_from_utf8(path), picture.bytes.data(), four_letter_code("JPEG"), 16,
+                                        16, picture.pitch, 24, 0, 7, 24);
+    safe_write_close_stream = std::fclose;
+
+    EXPECT_EQ(direct, 0);
+    EXPECT_EQ(reason, EDQUOT);
+    EXPECT_EQ(registered, 0) << "through the registry's temporary as well";
+    EXPECT_EQ(image_encode_last_errno(), EDQUOT);
+    EXPECT_EQ(read_file_bytes(path), earlier);
+    EXPECT_EQ(names_in(folder.path), std::vector<std::string>{"old.jpg"}) << "no temporary left beside it";
 }
 
 TEST(jpeg_encoder, registers_once_under_its_code)

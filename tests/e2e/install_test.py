@@ -5,6 +5,7 @@ The package part needs root (CI runs as root) and leaves the machine's
 packages as it found them."""
 
 import os
+import re
 import shlex
 import shutil
 import subprocess
@@ -13,13 +14,15 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from desktop import BUILD, Display, Image, Program  # noqa: E402
+from desktop import BUILD, Display, Image, Program, wait_until  # noqa: E402
+import save_dialog  # noqa: E402
 from startup_test import folder_bytes, run_to_refusal  # noqa: E402
 
 SOURCE = os.environ.get("CHESS_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 APP_ID = "org.chess_diagram.ChessDiagram"
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 SQUARES = [f"{n}.jpg" for n in range(1, 33)]
+LOCK = ".chess-diagram.lock"  # what keeps a second editor out of a working folder
 APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=300"]
 
 
@@ -85,11 +88,11 @@ class MenuProgram(Program):
     """The installed program started the way a desktop menu starts it: the
     command of its desktop entry's Exec line, in the given folder."""
 
-    def __init__(self, display, entry, folder, size=60):
+    def __init__(self, display, entry, folder, size=60, process=None):
         self.display = display
         self.folder = folder
-        self.process = subprocess.Popen(shlex.split(entry["Exec"]), cwd=folder, env=display.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        self.process = process or subprocess.Popen(shlex.split(entry["Exec"]), cwd=folder, env=display.env,
+                                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.window = self.wait_for_window("Chess diagram")
         self.s = size
 
@@ -113,8 +116,11 @@ class InstalledCase(unittest.TestCase):
 
     def assert_users_folder_made(self, home, data):
         folder = os.path.join(home, "chess-diagram")
+        self.assertEqual(sorted(os.listdir(folder)), [LOCK, "DATA", "SAVE", "TEMP"], "nothing half made")
         self.assertEqual(folder_bytes(os.path.join(folder, "DATA")), folder_bytes(data),
                          "DATA/ is the installed set, file for file")
+        modes = {name: os.stat(os.path.join(folder, name)).st_mode & 0o777 for name in ("DATA", "SAVE", "TEMP")}
+        self.assertEqual(len(set(modes.values())), 1, f"every folder follows the umask: {modes}")
         self.assertEqual(os.listdir(os.path.join(folder, "SAVE")), [])
         self.assertEqual(sorted(os.listdir(os.path.join(folder, "TEMP"))), ["1.jpg", "2.jpg", "3.jpg", "4.jpg"])
 
@@ -153,8 +159,9 @@ class MakeInstall(InstalledCase):
         shutil.rmtree(self.home, ignore_errors=True)
         self.assertTrue(tree_bytes(self.root) == self.installed, "nothing is written into the installed files")
 
-    def start(self, folder, size=60):
-        self.program = MenuProgram(self.display, self.entry, folder, size)
+    def start(self, folder, size=60, from_shell=False):
+        entry = {"Exec": "chess-diagram"} if from_shell else self.entry
+        self.program = MenuProgram(self.display, entry, folder, size)
         return self.program
 
     def test_installs_the_expected_files_under_the_prefix_only(self):
@@ -174,14 +181,26 @@ class MakeInstall(InstalledCase):
             self.assertEqual(page.stderr, "", f"the manual page of {name} formats without warnings")
             self.assertIn("~/chess-diagram" if name == "chess-diagram" else "--read", page.stdout)
 
-    def test_the_installed_renderer_draws_with_the_installed_set(self):
-        # No DATA/ here and none named: the installed set is used.
+    def test_the_installed_renderer_draws_with_the_installed_set_then_the_users_own(self):
+        # No DATA/ here, none in ~/chess-diagram and none named: the installed set is used.
         fen = "7k/6pp/8/8/8/5N2/8/3Q3K"
         render = [f"{self.prefix}/bin/chess-diagram-render"]
-        subprocess.run(render + ["--fen", fen, "--cross", "f7", "-o", "mate.jpg"], cwd=self.home, check=True)
+        env = dict(os.environ, HOME=self.home)
+        subprocess.run(render + ["--fen", fen, "--cross", "f7", "-o", "mate.jpg"], cwd=self.home, env=env, check=True)
         self.assertEqual(Image.load(self.home + "/mate.jpg").width, 9 * 60)
-        read = subprocess.run(render + ["--read", "mate.jpg"], cwd=self.home, capture_output=True, text=True)
+        read = subprocess.run(render + ["--read", "mate.jpg"], cwd=self.home, env=env, capture_output=True, text=True)
         self.assertEqual(read.stdout, fen + "\ncross: f7\n", read.stderr)
+
+        # Once the editor made ~/chess-diagram, the renderer draws with the
+        # pieces the user put there, as the editor does.
+        self.start(self.home).close(self)
+        own = os.path.join(self.home, "chess-diagram", "DATA")
+        run("convert", "-size", "60x60", "xc:rgb(40,120,200)", "-quality", "95", os.path.join(own, "25.jpg"))
+        subprocess.run(render + ["--fen", fen, "-o", "own.jpg"], cwd=self.home, env=env, check=True)
+        a8 = Image.load(self.home + "/own.jpg").pixel(60, 60)
+        self.assertLessEqual(max(abs(a - b) for a, b in zip(a8, (40, 120, 200))), 12, "a8 shows the user's square")
+        read = subprocess.run(render + ["--read", "own.jpg"], cwd=self.home, env=env, capture_output=True, text=True)
+        self.assertEqual(read.stdout, fen + "\n", read.stderr)
 
     def test_the_first_start_outside_a_working_folder_makes_the_users_folder(self):
         program = self.start(self.home)
@@ -204,10 +223,45 @@ class MakeInstall(InstalledCase):
         program.close(self)
         self.assertEqual(folder_bytes(own), folder_bytes(self.set))
 
-    def test_started_in_a_folder_with_its_own_data_it_uses_that_folder(self):
+    def test_a_menu_start_leaves_a_data_folder_of_the_users_own_alone(self):
+        own = os.path.join(self.home, "DATA")
+        os.mkdir(own)
+        with open(os.path.join(own, "1.jpg"), "w") as photo:
+            photo.write("a holiday photo, not a square")
+        with open(os.path.join(own, "notes.txt"), "w") as notes:
+            notes.write("mine")
+        before = folder_bytes(own)
+        program = self.start(self.home)
+        self.assert_squares_from(program, self.set, "installed-menu-beside-own-data")
+        program.close(self)
+        self.assertEqual(folder_bytes(own), before)
+        self.assertEqual(sorted(os.listdir(self.home)), ["DATA", "chess-diagram"], "no SAVE/ or TEMP/ in the home")
+        self.assert_users_folder_made(self.home, self.set)
+
+    def test_two_first_starts_at_once_end_with_one_whole_set(self):
+        command = shlex.split(self.entry["Exec"])
+        starts = [subprocess.Popen(command, cwd=self.home, env=self.display.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.PIPE, encoding="utf-8") for _ in range(2)]
+        try:
+            save_dialog.find_window(self.display, save_dialog.ERROR_TITLE)
+            self.display.run(os.path.join(BUILD, "tools", "send-close"), save_dialog.ERROR_TITLE)
+            refused = wait_until(lambda: [p for p in starts if p.poll() is not None])
+            self.assertEqual([p.returncode for p in refused], [1], "one of them refuses")
+            self.assertIn("уже работает с папкой " + self.home + "/chess-diagram", refused[0].stderr.read())
+            running = next(p for p in starts if p is not refused[0])
+            MenuProgram(self.display, self.entry, self.home, process=running).close(self)
+        finally:
+            for process in starts:
+                if process.poll() is None:
+                    process.kill()
+                process.wait()
+                process.stderr.close()
+        self.assert_users_folder_made(self.home, self.set)
+
+    def test_started_from_a_shell_in_a_folder_with_its_own_data_it_uses_that_folder(self):
         folder = os.path.join(self.home, "problems")
         make_flat_set(os.path.join(folder, "DATA"), 40)
-        program = self.start(folder, size=40)
+        program = self.start(folder, size=40, from_shell=True)
         self.assert_squares_from(program, os.path.join(folder, "DATA"), "installed-own-folder")
         program.close(self)
         self.assertTrue(os.path.isfile(os.path.join(folder, "TEMP", "4.jpg")))
@@ -232,9 +286,9 @@ class MakeInstall(InstalledCase):
         finally:
             os.rename(missing + ".away", missing)
         self.assertEqual(status, 1)
-        self.assertIn(missing, error)
-        self.assertEqual(os.listdir(os.path.join(self.home, "chess-diagram")), [],
-                         "no DATA/ and no partial copy are left behind")
+        self.assertRegex(error, re.escape(missing) + " в .*/DATA/: .", "the reason follows the file")
+        self.assertEqual(os.listdir(os.path.join(self.home, "chess-diagram")), [LOCK],
+                         "no DATA/ and no partial copy are left behind, only the lock")
         program = self.start(self.home)
         program.close(self)
         self.assert_users_folder_made(self.home, self.set)

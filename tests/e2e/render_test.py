@@ -5,6 +5,7 @@ sheets of a list; and every malformed input refused with one line, status 1
 and no file. Pictures are decoded by ImageMagick, PDFs read by poppler."""
 
 import os
+import stat
 import subprocess
 import sys
 import tempfile
@@ -20,11 +21,15 @@ TASK_TEXT = "Мат в 2 хода"
 SQUARE_NAMES = {(c, r): "abcdefgh"[c - 1] + str(9 - r) for c in range(1, 9) for r in range(1, 9)}
 
 
-def render(*arguments, display=None, cwd=None):
+def render(*arguments, display=None, cwd=None, home=None, locale=None):
     env = dict(os.environ)
     env.pop("DISPLAY", None)
     if display:
         env.update(display.env)
+    if home:
+        env["HOME"] = home
+    if locale:
+        env["LC_ALL"] = locale
     return subprocess.run([RENDER, *arguments], capture_output=True, text=True, env=env, cwd=cwd)
 
 
@@ -126,6 +131,52 @@ class FlatColours(unittest.TestCase):
         self.assertEqual(read.returncode, 1)
         self.assertIn("450 × 475", read.stderr)
 
+    def set_with_first_square(self, name, size):
+        """A copy of the set in a folder beside it, whose 1.jpg is size wide."""
+        folder = os.path.join(os.path.dirname(self.folder), os.path.basename(self.folder) + "-" + name)
+        os.mkdir(folder)
+        self.addCleanup(subprocess.run, ["rm", "-rf", folder])
+        for n in range(2, 33):
+            os.link(os.path.join(self.data, f"{n}.jpg"), os.path.join(folder, f"{n}.jpg"))
+        subprocess.run(["convert", "-size", f"{size}x{size}", "xc:white", os.path.join(folder, "1.jpg")], check=True)
+        return folder
+
+    def test_without_data_the_set_comes_from_here_then_the_users_folder_then_the_build(self):
+        fen = "8/8/8/8/8/8/8/K6k"
+        home = os.path.join(self.folder, "home")
+        elsewhere = os.path.join(self.folder, "elsewhere")
+        os.makedirs(elsewhere)
+        os.makedirs(os.path.join(home, "chess-diagram"))
+        os.symlink(self.data, os.path.join(home, "chess-diagram", "DATA"))
+        # Here: ./DATA (s = 50); elsewhere: ~/chess-diagram/DATA (s = 50);
+        # with neither, the set the build drew beside the program (s = 60).
+        for cwd, own_home, width in ((self.folder, self.folder, 450), (elsewhere, home, 450),
+                                     (elsewhere, elsewhere, 540)):
+            made = render("--fen", fen, "-o", "d.jpg", cwd=cwd, home=own_home)
+            self.assertEqual(made.returncode, 0, made.stderr)
+            self.assertEqual(Image.load(os.path.join(cwd, "d.jpg")).width, width, (cwd, own_home))
+
+    def test_names_the_user_chose_keep_their_links_and_a_full_disk_is_named(self):
+        fen = "8/8/8/8/8/8/8/K6k"
+        real = self.out("real.jpg")
+        with open(real, "wb") as old:
+            old.write(b"old")
+        os.chmod(real, 0o640)
+        os.symlink("real.jpg", self.out("link.jpg"))
+        made = render("--fen", fen, "--data", self.data, "-o", self.out("link.jpg"))
+        self.assertEqual(made.returncode, 0, made.stderr)
+        self.assertTrue(os.path.islink(self.out("link.jpg")), "the link stays")
+        self.assertEqual(Image.load(real).width, 450, "the file it names is replaced")
+        self.assertEqual(os.stat(real).st_mode & 0o777, 0o640)
+
+        with open(self.out("list.txt"), "w") as listing:
+            listing.write(fen + "\n")
+        full = render("--list", self.out("list.txt"), "--data", self.data, "--sheets", "/dev/full", locale="C")
+        self.assertEqual(full.returncode, 1)
+        self.assertEqual(full.stderr, "chess-diagram-render: не удалось записать /dev/full: No space left on device\n")
+        self.assertTrue(stat.S_ISCHR(os.stat("/dev/full").st_mode))
+        self.assertEqual(sorted(os.listdir(self.folder)), ["DATA", "link.jpg", "list.txt", "real.jpg"])
+
     def test_malformed_input_gives_one_line_status_1_and_no_file(self):
         broken = os.path.join(self.folder, "broken")
         os.mkdir(broken)
@@ -134,6 +185,9 @@ class FlatColours(unittest.TestCase):
         os.unlink(os.path.join(broken, "7.jpg"))
         with open(os.path.join(broken, "7.jpg"), "wb") as garbage:
             garbage.write(b"\xff\xd8 not really a JPEG")
+        # Squares of 3500: the diagram, 31500 x 33250, would not fit an image.
+        huge = self.set_with_first_square("huge", 3500)
+        tiny = self.set_with_first_square("tiny", 1)
         empty = "8/8/8/8/8/8/8/8"
         # Each case: its arguments (with -o and --data added), and what its one line must name.
         cases = [
@@ -152,6 +206,8 @@ class FlatColours(unittest.TestCase):
             (["--fen", empty, "--read", "x.jpg"], "--read"),
             (["--fen", empty, "--data", self.out("nowhere")], "1.jpg"),
             (["--fen", empty, "--data", broken], "7.jpg"),
+            (["--fen", empty, "--data", huge], "3500"),
+            (["--fen", empty, "--data", tiny], "1.jpg"),
         ]
         before = sorted(os.listdir(self.folder))
         target = self.out("bad.jpg")
@@ -190,9 +246,16 @@ class FlatColours(unittest.TestCase):
         images = subprocess.run(["pdfimages", "-list", self.out("sheets.pdf")], capture_output=True,
                                 text=True).stdout.splitlines()[2:]
         self.assertEqual([line.split()[3:5] for line in images], [["1180", "1628"]] * 3)
+        subprocess.run(["pdftoppm", "-scale-to-x", "1180", "-scale-to-y", "1628", "-png", self.out("sheets.pdf"),
+                        self.out("page")], check=True)
+        # Page 1 is full: each cell's d5 shows that diagram's piece.
+        page = Image.load(self.out("page-1.png"))
+        cells = ((40, 40), (40 + 450 + 20, 40), (40, 40 + 475 + 20), (40 + 450 + 20, 40 + 475 + 20))
+        d5 = (4 * self.size, 4 * self.size)  # the centre of d5, light
+        for (x, y), odd in zip(cells, (25, 3, 5, 7)):
+            got = page.pixel(x + d5[0], y + d5[1])
+            self.assertLessEqual(max(abs(a - b) for a, b in zip(got, self.colours[odd])), 12, (x, y, got))
         # Page 3 holds one diagram, at the top left.
-        subprocess.run(["pdftoppm", "-f", "3", "-l", "3", "-scale-to-x", "1180", "-scale-to-y", "1628",
-                        "-png", self.out("sheets.pdf"), self.out("page")], check=True)
         page = Image.load(self.out("page-3.png"))
         first_square = self.colours[25]
         got = page.pixel(40 + self.size, 40 + self.size)

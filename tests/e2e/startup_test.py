@@ -9,7 +9,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from desktop import PROGRAM, SHOTS, TOOLS, DesktopTest, Image  # noqa: E402
+from desktop import PROGRAM, SHOTS, TOOLS, DesktopTest, Image, wait_until  # noqa: E402
 import save_dialog  # noqa: E402
 
 
@@ -69,6 +69,39 @@ class StartUp(DesktopTest):
         self.assertEqual(status, 0, "exits with 0 within 2 s of the close request")
         self.assertLess(time.time() - started, 2)
 
+    def test_a_second_editor_in_the_folder_is_refused_and_the_first_keeps_its_diagrams(self):
+        first = self.start()
+        first.press(85)
+        collected = self.path("TEMP", "1.jpg")
+        self.assertEqual(wait_until(lambda: Image.load(collected).width == 540), True, "the first collects")
+        before = folder_bytes(self.path("TEMP"))
+        status, error, shown = run_to_refusal(self.display, [PROGRAM], self.folder, "refused-second-editor")
+        self.assertEqual(status, 1)
+        self.assertEqual(error.strip(), "chess-diagram: " + (shown or ""))
+        self.assertIn("уже работает с папкой " + self.folder, error)
+        self.assertEqual(folder_bytes(self.path("TEMP")), before, "the second start leaves TEMP/ alone")
+        self.assertIsNone(first.process.poll(), "the first editor goes on")
+        # The lock dies with its editor, however it ends.
+        first.process.kill()
+        first.process.wait()
+        self.start()
+
+    def test_a_link_at_a_collected_diagram_is_replaced_not_followed(self):
+        elsewhere = os.path.join(self.folder, "private.txt")
+        with open(elsewhere, "w") as private:
+            private.write("not a diagram")
+        os.chmod(elsewhere, 0o600)
+        os.mkdir(self.path("TEMP"))
+        os.symlink(elsewhere, self.path("TEMP", "1.jpg"))
+        os.symlink(elsewhere, self.path("TEMP", "3.jpg"))
+        self.start()
+        for k in (1, 3):
+            self.assertFalse(os.path.islink(self.path("TEMP", f"{k}.jpg")))
+            self.assertEqual(Image.load(self.path("TEMP", f"{k}.jpg")).width, 5)
+        with open(elsewhere) as private:
+            self.assertEqual(private.read(), "not a diagram")
+        self.assertEqual(os.stat(elsewhere).st_mode & 0o777, 0o600)
+
     def test_data_images_are_never_overwritten(self):
         before = {n: open(self.path("DATA", f"{n}.jpg"), "rb").read() for n in range(1, 5)}
         program = self.start()
@@ -119,10 +152,25 @@ class RefusesToStart(DesktopTest):
         self.assertEqual(status, 1)
         self.assertIn("DATA/12.jpg", error)
 
+    def test_when_the_squares_are_too_large_to_draw(self):
+        # s = 3500: the diagram would be 31500 x 33250, over an image's 32767.
+        subprocess.run(["convert", "-size", "3500x3500", "xc:white", self.path("DATA", "1.jpg")], check=True)
+        status, error = self.run_program("refused-large-squares")
+        self.assertEqual(status, 1)
+        self.assertIn("DATA/1.jpg", error)
+        self.assertIn("3500", error)
+        self.assertFalse(os.path.exists(self.path("TEMP", "1.jpg")))
+
     def test_when_there_is_no_data_here_and_no_installed_set(self):
-        # The build-tree program has no installed set beside it.
+        # A copy of the program with no set beside it, as an install whose
+        # set was removed.
         shutil.rmtree(self.path("DATA"))
-        status, error = self.run_program("refused-no-data")
+        alone = tempfile.mkdtemp(prefix="chess-e2e-program-")
+        self.addCleanup(shutil.rmtree, alone, ignore_errors=True)
+        program = shutil.copy(PROGRAM, alone)
+        status, error, shown = run_to_refusal(self.display, [program], self.folder, "refused-no-data")
+        self.assertEqual(error.strip(), "chess-diagram: " + (shown or ""))
+        error = error.strip()
         self.assertEqual(status, 1)
         self.assertIn(self.folder, error)
         self.assertIn("DATA/", error)

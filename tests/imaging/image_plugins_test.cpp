@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,9 +15,11 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "imaging/image_plugins.h"
+#include "toolkit/safe_write.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -440,6 +443,53 @@ TEST_F(saving, a_symlinked_target_is_replaced_behind_its_link)
     ASSERT_EQ(save(dangling), 1);
     EXPECT_TRUE(fs::is_symlink(dangling));
     EXPECT_EQ(read_file_bytes(folder.file("real/later.ppm")), saved_ppm);
+}
+
+TEST_F(saving, a_link_at_a_name_the_program_owns_is_replaced_and_its_file_spared)
+{
+    std::string elsewhere = folder.file("private.txt");
+    write_file_bytes(elsewhere, {'m', 'i', 'n', 'e'});
+    chmod(elsewhere.c_str(), 0600);
+    std::string own = folder.file("1.ppm");
+    fs::create_symlink(elsewhere, own);
+    ASSERT_EQ(image_encode(text_from_utf8(own), two_by_one, ppm_code, 2, 1, 8, 24, own_file_name, 7, 24), 1);
+    EXPECT_EQ(seen.flags, create_new_file) << "the registry keeps its own flag to itself";
+    EXPECT_FALSE(fs::is_symlink(own));
+    EXPECT_EQ(read_file_bytes(own), saved_ppm);
+    EXPECT_EQ(read_file_bytes(elsewhere), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(fs::status(elsewhere).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// Writes half a file, then is interrupted as Ctrl-C interrupts a program.
+int write_half_then_interrupted(const char* path, const std::uint8_t*, std::int32_t, std::int32_t, std::int32_t,
+                                std::int32_t, std::int32_t, std::int32_t)
+{
+    std::FILE* out = std::fopen(path, "wb");
+    std::fputs("P6\n2 1\n", out);
+    std::fclose(out);
+    raise(SIGTERM);
+    return 0;
+}
+
+TEST_F(saving, a_save_interrupted_by_a_signal_leaves_the_old_file_and_no_temporary)
+{
+    constexpr std::uint32_t code = four_letter_code("STOP");
+    const image_encoder stopping = {.code = code, .encode24 = write_half_then_interrupted, .encode32 = nullptr};
+    image_encoder_register(&stopping);
+    std::string target = folder.file("kept.ppm");
+    write_file_bytes(target, {'o', 'l', 'd'});
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        safe_write_remove_on_signals();
+        save(target, code);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "the signal still ends the program";
+    EXPECT_EQ(read_file_bytes(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(folder_entries(folder.path), std::vector<std::string>{"kept.ppm"});
 }
 
 TEST_F(saving, a_device_is_written_in_place_and_never_removed)
