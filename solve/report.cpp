@@ -68,11 +68,12 @@ std::string directmate_lines(const position& p, const directmate_result& result,
             out += threat + "\n";
         }
         for (const variation& v : key.variations) {
-            out += line_text(after, {v.defence}, 1, p.side, language);
+            // Every defence to the key of a two-mover allows at least one mate.
+            out += line_text(after, {v.defence, v.mates[0]}, 1, p.side, language);
             position defended = after;
             make(&defended, v.defence, &undo);
-            for (std::size_t i = 0; i < v.mates.size(); i++)
-                out += (i ? ", " : " ") + line_text(defended, {v.mates[i]}, 2, p.side, language);
+            for (std::size_t i = 1; i < v.mates.size(); i++)
+                out += ", " + line_text(defended, {v.mates[i]}, 2, p.side, language);
             if (v.mates.size() > 1)
                 out += russian(language) ? " (дуаль)" : " (dual)";
             out += "\n";

@@ -126,6 +126,7 @@ struct problem_row {
 // castling_key: 1.0-0 brings the rook to f1, shutting f2-f4 off, and threatens Rae1#.
 // en_passant_key: 1.exd6 e.p. takes away the pawn's spare move d4; 1...c2 2.Qa1#.
 // underpromotion_key: 1.c8=Q stalemates, 1.c8=B lets 1...Ka8 out; 1.c8=R forces 1...Ka6 2.Ra8#.
+// black_attacker: the castling key with the board turned round; Black attacks, moves are numbered from 1...
 // helpmate_two: 2.Ka1 Rc1# with the white king on a3 or on b3, both guarding a2 and b2.
 // helpmate_sound: the knight blocks g8 and the bishop guards h7 (Black moves first whatever the FEN says).
 const problem_row problem_rows[] = {
@@ -135,6 +136,7 @@ const problem_row problem_rows[] = {
     {"short", "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "#2", "short solution: mate in 1", "1.Ra8#!"},
     {"dual", "2Q5/1N6/2p5/8/8/K7/8/1k6 w - - 0 1", "#2", "sound: one solution", "1...Ka1 2.Qc1#, 2.Qh1# (dual)"},
     {"castling_key", "8/8/3Q2p1/6p1/8/4k3/8/R3K2R w KQ - 0 1", "#2", "sound: one solution", "1.0-0!"},
+    {"black_attacker", "r3k2r/8/4K3/8/6P1/3q2P1/8/8 b kq - 0 1", "#2", "sound: one solution", "2.Ke5 Rae8#"},
     {"en_passant_key", "8/8/8/3pP3/8/2p5/Q7/2k1K3 w - d6 0 1", "#2", "sound: one solution", "1.e6? 1...d4!"},
     {"underpromotion_key", "8/k1P5/2K5/8/6p1/6B1/8/8 w - - 0 1", "#2", "sound: one solution", "1.c8=R!"},
     {"helpmate_two", "8/8/8/2R5/K5b1/8/8/2k5 b - - 0 1", "h#2", "cooked: 2 solutions", "1.Kb1 Kb3 2.Ka1 Rc1#"},
@@ -183,5 +185,30 @@ TEST_P(problem_check, gives_the_known_verdict_and_agrees_with_brute_force)
 
 INSTANTIATE_TEST_SUITE_P(known, problem_check, testing::ValuesIn(problem_rows),
                          [](const testing::TestParamInfo<problem_row>& row) { return row.param.name; });
+
+TEST(stipulation, reads_short_forms_and_task_texts_as_typed)
+{
+    using enum stipulation_kind;
+    const struct {
+        const char* text;
+        stipulation_kind kind;
+        int moves;
+    } rows[] = {
+        {"#2", directmate, 2}, {" #3 ", directmate, 3}, {"# 2", directmate, 2}, {"h#2", helpmate, 2},
+        {"H#3", helpmate, 3}, {"Мат в 1 ход", directmate, 1}, {"Мат в 2 хода", directmate, 2},
+        {"Мат в 4 хода", directmate, 4}, {"Мат в 5 ходов", directmate, 5}, {"МАТ В 3 ХОДА", directmate, 3},
+        {"мат в 2 хода.", directmate, 2}, {"Мат\xC2\xA0в 2  хода\r\n", directmate, 2},
+        {"Кооперативный мат в 2 хода", helpmate, 2}, {"кооперативный мат в 3 хода", helpmate, 3},
+        {"Mate in 2", directmate, 2}, {"mate in 3 moves", directmate, 3}, {"Mate in 1 move", directmate, 1},
+        {"Helpmate in 2", helpmate, 2}, {"HELPMATE IN 4 MOVES", helpmate, 4},
+    };
+    for (const auto& row : rows) {
+        stipulation read;
+        std::string error;
+        ASSERT_TRUE(stipulation_read(row.text, &read, &error)) << row.text << ": " << error;
+        EXPECT_EQ(read.kind, row.kind) << row.text;
+        EXPECT_EQ(read.moves, row.moves) << row.text;
+    }
+}
 
 }  // namespace
