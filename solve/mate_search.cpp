@@ -39,7 +39,6 @@ bool mate_search::mate_in_one(position* p)
         if (!gives_check(*p, m))
             continue;
         make(p, m, &undo);
-        nodes_++;
         const bool mate = !has_legal_move(*p);
         unmake(p, m, undo);
         if (mate)
@@ -74,8 +73,7 @@ bool mate_search::forces_mate(position* p, int n)
         undo_record undo;
         for (move m : list) {
             make(p, m, &undo);
-            nodes_++;
-            mates = every_defence_loses(p, n - 1);
+                mates = every_defence_loses(p, n - 1);
             unmake(p, m, undo);
             if (mates)
                 break;
@@ -123,7 +121,6 @@ bool mate_search::every_defence_loses(position* p, int n)
     undo_record undo;
     for (move d : list) {
         make(p, d, &undo);
-        nodes_++;
         const bool loses = forces_mate(p, n);
         unmake(p, d, undo);
         if (!loses) {

@@ -28,8 +28,6 @@ public:
     // Defences that escape mate in n (stops after `limit` of them).
     int refutations(position* p, int n, int limit, move* found);
 
-    std::uint64_t nodes() const { return nodes_; }
-
 private:
     struct entry {
         std::uint64_t key;
@@ -47,7 +45,6 @@ private:
     std::unique_ptr<entry, decltype(&std::free)> table_;
     std::uint32_t refuted_[64][64] = {};  // how often a defence from a square to a square refuted
     move killer_[16] = {};                // the last refutation seen at each depth
-    std::uint64_t nodes_ = 0;
 };
 
 // Helpmates: Black moves first and both sides play for White's mate with

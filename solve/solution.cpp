@@ -98,8 +98,13 @@ directmate_result check_directmate(position p, int moves)
         undo_record undo;
         for (move m : list) {
             make(&p, m, &undo);
+            // A try is met by all defences but one: with a single legal reply
+            // there is nothing it meets, so a check answered by the only
+            // escape is no try.
+            move_list defences;
+            legal_moves(p, &defences);
             move refutation[2];
-            if (has_legal_move(p) && search->refutations(&p, 1, 2, refutation) == 1)
+            if (defences.size >= 2 && search->refutations(&p, 1, 2, refutation) == 1)
                 result.tries.push_back({m, refutation[0]});
             unmake(&p, m, undo);
         }

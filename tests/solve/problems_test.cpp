@@ -74,6 +74,33 @@ std::vector<move> brute_keys(position p, int n)
     return {};
 }
 
+// Two-mover tries: first moves that leave at least two defences and are
+// refuted by exactly one, each with its refutation.
+std::vector<std::pair<move, move>> brute_tries(position p)
+{
+    std::vector<std::pair<move, move>> tries;
+    move_list list;
+    legal_moves(p, &list);
+    undo_record undo, reply;
+    for (move m : list) {
+        make(&p, m, &undo);
+        move_list defences;
+        legal_moves(p, &defences);
+        std::vector<move> refutations;
+        for (move d : defences) {
+            make(&p, d, &reply);
+            if (!brute_forces_mate(&p, 1))
+                refutations.push_back(d);
+            unmake(&p, d, reply);
+        }
+        if (defences.size >= 2 && refutations.size() == 1)
+            tries.push_back({m, refutations[0]});
+        unmake(&p, m, undo);
+    }
+    std::sort(tries.begin(), tries.end());
+    return tries;
+}
+
 void brute_helpmates(position* p, int plies, std::vector<move>* line, std::vector<std::vector<move>>* found)
 {
     move_list list;
@@ -173,6 +200,13 @@ TEST_P(problem_check, gives_the_known_verdict_and_agrees_with_brute_force)
             keys.push_back(key.key);
         std::sort(keys.begin(), keys.end());
         EXPECT_EQ(keys, brute_keys(p, task.moves));
+        if (task.moves == 2 && result.length != 1) {
+            std::vector<std::pair<move, move>> tries;
+            for (const try_move& t : result.tries)
+                tries.push_back({t.attempt, t.refutation});
+            std::sort(tries.begin(), tries.end());
+            EXPECT_EQ(tries, brute_tries(p));
+        }
         output = directmate_lines(p, result, notation::english);
         verdict = directmate_verdict(p, task.moves, result, notation::english);
     }
