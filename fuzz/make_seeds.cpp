@@ -123,7 +123,7 @@ bool write_pasted_input_seeds(const std::string& folder)
     const char* seeds[] = {
         "\xEF\xBB\xBFrnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\r\n",
         "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - bm Qg6; id \"WAC.001\";\n",
-        "r3k2r/8/8/8/8/8/8/R3K2R\xC2\xA0b\tHAha e3 12 40\n",
+        "r3k2r/8/8/8/8/8/8/R3K2R\u00A0b\tHAha e3 12 40\n",
         "# list\n7k/6pp/8/8/8/5N2/8/3Q3K\tМат в 2 хода\r\nQ~7/8/8/8/8/8/8/k6K w Bg -\tMate in 1\r",
     };
     bool ok = true;
