@@ -3,6 +3,8 @@
 // taken from published test suites (EPD operations after four fields).
 #include "chess/fen.h"
 
+#include <bit>
+
 #include "chess/quoted_input.h"
 
 namespace {
@@ -124,7 +126,7 @@ bool read_castling(std::string_view field, fen_record* record)
         std::uint8_t& files = record->castling_files[std::size_t(colour)];
         const std::uint8_t bit = std::uint8_t(1u << file);
         // A right named twice (KK, or K and H) or a third right for one side is a typing error.
-        if ((files & bit) || __builtin_popcount(files) == 2)
+        if ((files & bit) || std::popcount(files) == 2)
             return false;
         files |= bit;
     }
