@@ -21,6 +21,10 @@ clicking squares, type the task text under the board, then save the diagram
 as a JPEG picture or collect up to four diagrams on one print sheet, preview
 it and print it.
 .
+chess-diagram-render draws the same diagrams from positions written as FEN
+and reads positions back from them; chess-diagram-solve checks a directmate
+or a helpmate: its keys, threats, tries and cooks.
+.
 The pieces are pictures in a folder of the user's own (~/chess-diagram when
 the program is not started inside a folder with its own pieces), so any
 piece set can be used. The interface is in Russian.")
