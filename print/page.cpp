@@ -131,6 +131,17 @@ void turn_to_surface(cairo_t* cr, GtkPageOrientation orientation, bool sized, do
     }
 }
 
+// The print dialog's scale shrinks or grows the page about its centre, so
+// that what stands in the middle of the page stays there.
+void scale_about_centre(cairo_t* cr, double scale, double width, double height)
+{
+    if (scale <= 0 || scale == 1.0)
+        return;
+    cairo_translate(cr, width / 2, height / 2);
+    cairo_scale(cr, scale, scale);
+    cairo_translate(cr, -width / 2, -height / 2);
+}
+
 // Pages to send, in order, as the job's settings ask: page ranges, even or
 // odd pages, reverse order, copies (collated or not). The printer backend
 // leaves these to the application unless it does them itself, in which
@@ -287,8 +298,10 @@ int page_job_run_dialog(page_job* job)
     // default paper; afterwards it keeps the user's paper and orientation.
     if (chosen_page_setup)
         gtk_print_unix_dialog_set_page_setup(dialog, job->page_setup);
-    // Preview is the only thing the dialog offers beyond the printer's own.
-    gtk_print_unix_dialog_set_manual_capabilities(dialog, GTK_PRINT_CAPABILITY_PREVIEW);
+    // Beyond the printer's own, the dialog offers Preview and the scale,
+    // which printing applies itself.
+    gtk_print_unix_dialog_set_manual_capabilities(
+        dialog, GtkPrintCapabilities(GTK_PRINT_CAPABILITY_PREVIEW | GTK_PRINT_CAPABILITY_SCALE));
     gtk_window_set_modal(GTK_WINDOW(widget), TRUE);
     gint response = gtk_dialog_run(GTK_DIALOG(widget));
     int result = response == GTK_RESPONSE_OK ? 1 : response == GTK_RESPONSE_APPLY ? 2 : 0;
@@ -385,8 +398,7 @@ bool page_job_print(page_job* job, std::string* failure)
         bool sized = size_surface_to_page(surface, width, height);
         cairo_save(cr);
         turn_to_surface(cr, orientation, sized, width, height);
-        if (print_job->scale > 0 && print_job->scale != 1.0)
-            cairo_scale(cr, print_job->scale, print_job->scale);
+        scale_about_centre(cr, print_job->scale, width, height);
         page_job_play_page(job, index, cr);
         cairo_restore(cr);
         cairo_show_page(cr);

@@ -345,7 +345,8 @@ class Workflow(DesktopTest):
         points first: the hatched squares, halved in size, alias differently
         under each scaler, while a piece more or less still shows."""
         size = "119x163!"
-        reference = print_dialog.reference_sheet(self.path("TEMP"), 4, os.path.join(self.scratch, "sheet.png"))
+        print_dialog.reference_sheet(self.path("TEMP"), 4, os.path.join(self.scratch, "sheet.png"),
+                                     size=print_dialog.A4_POINTS)
         subprocess.run(["convert", os.path.join(self.scratch, "sheet.png"), "-scale", size,
                         os.path.join(self.scratch, "sheet-blocks.png")], check=True)
         width, height = print_dialog.A4_POINTS
