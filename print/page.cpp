@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <vector>
 
 #include <cairo-pdf.h>
@@ -83,6 +84,25 @@ void remember_choices(const page_job* job)
 {
     replace_object(&chosen_settings, gtk_print_settings_copy(job->settings));
     replace_object(&chosen_page_setup, gtk_page_setup_copy(job->page_setup));
+}
+
+// GTK+ 2.24 reads freed memory when it builds the file printer's format
+// buttons for settings that name PostScript or SVG: selecting the button
+// frees the remembered value while it is still being compared. So a
+// dialog that starts from a print to PostScript or SVG offers PDF, and the
+// remembered file name takes the PDF ending, as the format buttons do.
+void start_file_printer_at_pdf(GtkPrintSettings* settings)
+{
+    const char* remembered = gtk_print_settings_get(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT);
+    if (!remembered || g_strcmp0(remembered, "pdf") == 0)
+        return;
+    const std::string ending = std::string(".") + remembered;
+    const char* uri = gtk_print_settings_get(settings, GTK_PRINT_SETTINGS_OUTPUT_URI);
+    if (uri && g_str_has_suffix(uri, ending.c_str())) {
+        std::string as_pdf(uri, std::strlen(uri) - ending.size());
+        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, (as_pdf + ".pdf").c_str());
+    }
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
 }
 
 // Gives the job's surface the page's own size, turned as the paper is, so
@@ -293,6 +313,7 @@ int page_job_run_dialog(page_job* job)
     auto* dialog = GTK_PRINT_UNIX_DIALOG(widget);
     // Paper size and orientation on the dialog's page-setup tab, beside the printer.
     gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
+    start_file_printer_at_pdf(job->settings);
     gtk_print_unix_dialog_set_settings(dialog, job->settings);
     // Until the user has chosen, the dialog takes the chosen printer's own
     // default paper; afterwards it keeps the user's paper and orientation.
