@@ -1,6 +1,7 @@
 // The print sheet: up to four collected diagrams in a 2 x 2 grid on image
 // 101, shown in the preview window (window 1) and printed as large as the
-// printer's page holds it, centred. Also the reset of the collection to four white blanks.
+// printer's page holds it, centred. Also the reset of the collection to
+// four white blanks.
 #include "app/composer.h"
 
 #include "app/file_services.h"
