@@ -1,6 +1,7 @@
 // The print sheet: up to four collected diagrams in a 2 x 2 grid on image
-// 101, shown in the preview window (window 1) and printed scaled to the
-// printer's page. Also the reset of the collection to four white blanks.
+// 101, shown in the preview window (window 1) and printed as large as the
+// printer's page holds it, centred. Also the reset of the collection to
+// four white blanks.
 #include "app/composer.h"
 
 #include <algorithm>
@@ -66,8 +67,9 @@ void print_sheet()
 {
     printing_start(u"print diagram");
     drawing_start(printer_output());
-    image_resize(sheet_image, printer_page_width(), printer_page_height());
-    draw_image(image_handle(sheet_image), 0, 0);
+    const sheet_area on_page = sheet_fit_on_page(printer_page_width(), printer_page_height());
+    image_resize(sheet_image, on_page.width, on_page.height);
+    draw_image(image_handle(sheet_image), on_page.x, on_page.y);
     drawing_stop();
     printing_stop();
     if (!printer_last_failure().empty())

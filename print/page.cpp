@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <vector>
 
 #include <cairo-pdf.h>
@@ -85,6 +86,25 @@ void remember_choices(const page_job* job)
     replace_object(&chosen_page_setup, gtk_page_setup_copy(job->page_setup));
 }
 
+// GTK+ 2.24 reads freed memory when it builds the file printer's format
+// buttons for settings that name PostScript or SVG: selecting the button
+// frees the remembered value while it is still being compared. So a
+// dialog that starts from a print to PostScript or SVG offers PDF, and the
+// remembered file name takes the PDF ending, as the format buttons do.
+void start_file_printer_at_pdf(GtkPrintSettings* settings)
+{
+    const char* remembered = gtk_print_settings_get(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT);
+    if (!remembered || g_strcmp0(remembered, "pdf") == 0)
+        return;
+    const std::string ending = std::string(".") + remembered;
+    const char* uri = gtk_print_settings_get(settings, GTK_PRINT_SETTINGS_OUTPUT_URI);
+    if (uri && g_str_has_suffix(uri, ending.c_str())) {
+        std::string as_pdf(uri, std::strlen(uri) - ending.size());
+        gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, (as_pdf + ".pdf").c_str());
+    }
+    gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+}
+
 // Gives the job's surface the page's own size, turned as the paper is, so
 // a landscape page comes out wider than high. The print system makes the
 // surface in the paper's upright size; PDF and PostScript pages can be
@@ -129,6 +149,17 @@ void turn_to_surface(cairo_t* cr, GtkPageOrientation orientation, bool sized, do
         cairo_translate(cr, 0, width);
         cairo_rotate(cr, -G_PI / 2);
     }
+}
+
+// The print dialog's scale shrinks or grows the page about its centre, so
+// that what stands in the middle of the page stays there.
+void scale_about_centre(cairo_t* cr, double scale, double width, double height)
+{
+    if (scale <= 0 || scale == 1.0)
+        return;
+    cairo_translate(cr, width / 2, height / 2);
+    cairo_scale(cr, scale, scale);
+    cairo_translate(cr, -width / 2, -height / 2);
 }
 
 // Pages to send, in order, as the job's settings ask: page ranges, even or
@@ -282,13 +313,16 @@ int page_job_run_dialog(page_job* job)
     auto* dialog = GTK_PRINT_UNIX_DIALOG(widget);
     // Paper size and orientation on the dialog's page-setup tab, beside the printer.
     gtk_print_unix_dialog_set_embed_page_setup(dialog, TRUE);
+    start_file_printer_at_pdf(job->settings);
     gtk_print_unix_dialog_set_settings(dialog, job->settings);
     // Until the user has chosen, the dialog takes the chosen printer's own
     // default paper; afterwards it keeps the user's paper and orientation.
     if (chosen_page_setup)
         gtk_print_unix_dialog_set_page_setup(dialog, job->page_setup);
-    // Preview is the only thing the dialog offers beyond the printer's own.
-    gtk_print_unix_dialog_set_manual_capabilities(dialog, GTK_PRINT_CAPABILITY_PREVIEW);
+    // Beyond the printer's own, the dialog offers Preview and the scale,
+    // which printing applies itself.
+    gtk_print_unix_dialog_set_manual_capabilities(
+        dialog, GtkPrintCapabilities(GTK_PRINT_CAPABILITY_PREVIEW | GTK_PRINT_CAPABILITY_SCALE));
     gtk_window_set_modal(GTK_WINDOW(widget), TRUE);
     gint response = gtk_dialog_run(GTK_DIALOG(widget));
     int result = response == GTK_RESPONSE_OK ? 1 : response == GTK_RESPONSE_APPLY ? 2 : 0;
@@ -385,8 +419,7 @@ bool page_job_print(page_job* job, std::string* failure)
         bool sized = size_surface_to_page(surface, width, height);
         cairo_save(cr);
         turn_to_surface(cr, orientation, sized, width, height);
-        if (print_job->scale > 0 && print_job->scale != 1.0)
-            cairo_scale(cr, print_job->scale, print_job->scale);
+        scale_about_centre(cr, print_job->scale, width, height);
         page_job_play_page(job, index, cr);
         cairo_restore(cr);
         cairo_show_page(cr);

@@ -249,9 +249,18 @@ def cell_origin(k, width, height):
     return x, y
 
 
+def sheet_on_page(size):
+    """(x, y, scale) of the sheet printed on a page of size (whole points):
+    one scale for both axes, the largest that keeps the sheet on the page,
+    and the sheet centred."""
+    scale = min(size[0] / SHEET_SIZE[0], size[1] / SHEET_SIZE[1])
+    return (size[0] - SHEET_SIZE[0] * scale) / 2, (size[1] - SHEET_SIZE[1] * scale) / 2, scale
+
+
 def reference_sheet(temp_folder, count, path, size=SHEET_SIZE):
     """The sheet that count collected diagrams (temp_folder/1.jpg ...) make,
-    composed by ImageMagick, scaled to size, written to path and returned as an Image."""
+    composed by ImageMagick, on a white page of size as large as it holds the
+    sheet with its shape kept, centred; written to path and returned as an Image."""
     command = ["convert", "-size", f"{SHEET_SIZE[0]}x{SHEET_SIZE[1]}", "xc:white"]
     for k in range(1, count + 1):
         diagram = os.path.join(temp_folder, f"{k}.jpg")
@@ -260,7 +269,8 @@ def reference_sheet(temp_folder, count, path, size=SHEET_SIZE):
         x, y = cell_origin(k, width, height)
         command += [diagram, "-geometry", f"+{x}+{y}", "-composite"]
     if size != SHEET_SIZE:
-        command += ["-resize", f"{size[0]}x{size[1]}!"]
+        command += ["-resize", f"{size[0]}x{size[1]}", "-background", "white", "-gravity", "center",
+                    "-extent", f"{size[0]}x{size[1]}"]
     command += [path]
     subprocess.run(command, check=True)
     return Image.load(path)

@@ -28,7 +28,8 @@ class PrintSheet(print_dialog.CollectingTest):
 
     def assert_prints_the_sheet(self, pdf, fields, count, size=A4_POINTS):
         """The PDF is one page of size (whole points, upright) holding the
-        sheet of count diagrams scaled to fill it; returns the page."""
+        sheet of count diagrams as large as the page holds it with its shape
+        kept, centred; returns the page."""
         self.assertEqual(fields["Pages"], "1")
         self.assertEqual(print_dialog.page_points(fields), size)
         page = print_dialog.pdf_page(pdf, self.folder)
@@ -37,7 +38,7 @@ class PrintSheet(print_dialog.CollectingTest):
         expected = print_dialog.reference_sheet(self.path("TEMP"), count, self.path("expected-page.png"),
                                                 size=size)
         mean, most = print_dialog.coarse_difference(page, expected)
-        self.assertLess(mean, 2.5, "the page is the sheet scaled to the paper")
+        self.assertLess(mean, 2.5, "the page is the sheet fitted to the paper")
         self.assertLess(most, 60, "nothing on the page differs from the sheet")
         return page
 
@@ -73,7 +74,8 @@ class PrintSheet(print_dialog.CollectingTest):
         pdf, fields = self.print_sheet(preview, "three")
         page = self.assert_prints_the_sheet(pdf, fields, 3)
         # The bottom-right quarter of the page stays paper white.
-        x4, y4 = (v * 595 // 1180 + 2 for v in cell_origin(4, 540, 570))
+        left, top, scale = print_dialog.sheet_on_page(A4_POINTS)
+        x4, y4 = (int(offset + v * scale) + 2 for offset, v in zip((left, top), cell_origin(4, 540, 570)))
         corner = page.region(x4, y4, 595 - x4 - 2, 841 - y4 - 2)
         self.assertTrue(all(v == 255 for v in corner.data), "no fourth diagram on the page")
         self.assertTrue(print_dialog.preview_shown(program), "printing leaves the preview open")
@@ -90,17 +92,23 @@ class PrintSheet(print_dialog.CollectingTest):
         self.assertEqual(print_dialog.pdf_page(again_pdf, self.folder).data,
                          print_dialog.pdf_page(pdf, self.folder).data)
 
-    def test_landscape_prints_the_sheet_across_the_page_and_the_next_dialog_keeps_it(self):
+    def test_landscape_prints_the_sheet_upright_in_the_middle_and_the_next_dialog_keeps_it(self):
         program = self.start()
         self.collect((69, (1, 1)), (70, (2, 2)))
         preview = self.open_preview()
         pdf, fields = self.print_sheet(preview, "landscape", orientation="landscape")
         page = self.assert_prints_the_sheet(pdf, fields, 2, size=A4_LANDSCAPE_POINTS)
-        # Two diagrams in the top half, squeezed to its height; white below.
-        bottom = page.region(0, 595 // 2 + 4, 841, 595 // 2 - 8)
-        self.assertTrue(all(v == 255 for v in bottom.data), "the bottom half is paper white")
-        top = page.region(20, 20, 801, 595 // 2 - 30)
+        # The sheet keeps its shape, full height, with as much white paper on either side.
+        left, _, scale = print_dialog.sheet_on_page(A4_LANDSCAPE_POINTS)
+        width = round(print_dialog.SHEET_SIZE[0] * scale)
+        for x in (0, round(left) + width + 2):
+            side = page.region(x, 0, round(left) - 2, 595)
+            self.assertTrue(all(v == 255 for v in side.data), f"paper white beside the sheet at x = {x}")
+        # Two diagrams in the sheet's top half, white below them.
+        top = page.region(round(left) + 20, 20, width - 40, 595 // 2 - 30)
         self.assertLess(min(top.data), 40, "the diagrams' lines are on the top half")
+        bottom = page.region(round(left), 595 // 2 + 4, width, 595 // 2 - 8)
+        self.assertTrue(all(v == 255 for v in bottom.data), "the bottom half of the sheet is paper white")
 
         # The next dialog starts from the last printed choices: nothing chosen, landscape again.
         again_pdf, again = self.print_sheet(preview, "landscape-again")

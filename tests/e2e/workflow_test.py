@@ -330,7 +330,7 @@ class Workflow(DesktopTest):
         shutil.copy(os.path.join(self.scratch, "sheet-page.png"), os.path.join(SHOTS, "workflow-d-printed.png"))
         self.assert_page_is_the_sheet(os.path.join(self.scratch, "sheet-page.png"))
         self.assertGreater(dark_pixels(page), 10000, "more ink than two diagrams hold")
-        self.keep_printed_page_for_docs(pdf)
+        self.keep_printed_page_for_docs(program, preview, pdf)
         self.assertTrue(print_dialog.preview_shown(program), "printing leaves the preview open")
 
         self.click_close_button(preview)
@@ -346,7 +346,8 @@ class Workflow(DesktopTest):
         points first: the hatched squares, halved in size, alias differently
         under each scaler, while a piece more or less still shows."""
         size = "119x163!"
-        reference = print_dialog.reference_sheet(self.path("TEMP"), 4, os.path.join(self.scratch, "sheet.png"))
+        print_dialog.reference_sheet(self.path("TEMP"), 4, os.path.join(self.scratch, "sheet.png"),
+                                     size=print_dialog.A4_POINTS)
         subprocess.run(["convert", os.path.join(self.scratch, "sheet.png"), "-scale", size,
                         os.path.join(self.scratch, "sheet-blocks.png")], check=True)
         width, height = print_dialog.A4_POINTS
@@ -358,15 +359,25 @@ class Workflow(DesktopTest):
         # One pawn taken off a diagram makes a block differ by over 180.
         self.assertLess(page.max_difference(reference), 120, "every block of the page as on the sheet")
 
-    def keep_printed_page_for_docs(self, pdf):
+    def keep_printed_page_for_docs(self, program, preview, pdf):
+        """The printed page in portrait beside the same sheet printed in landscape."""
         if os.environ.get("CHESS_UPDATE_DOCS") != "1":
             return
         os.makedirs(DOCS, exist_ok=True)
-        # A grey edge so the white paper shows on a white page.
-        stem = os.path.join(self.scratch, "docs-page")
-        subprocess.run(["pdftoppm", "-r", "90", "-singlefile", "-png", pdf, stem], check=True)
-        subprocess.run(["convert", stem + ".png", "-bordercolor", "#b0b0b0", "-border", "1",
-                        os.path.join(DOCS, "printed.png")], check=True)
+        landscape = os.path.join(self.scratch, "sheet-landscape.pdf")
+        dialog = print_dialog.open_print_dialog(program, preview)
+        print_dialog.print_to_file(program, dialog, landscape, orientation="landscape")
+        print_dialog.wait_for_pdf(landscape)
+        pages = []
+        for document in (pdf, landscape):
+            # A grey edge so the white paper shows on a white page.
+            stem = os.path.splitext(document)[0] + "-docs"
+            subprocess.run(["pdftoppm", "-r", "90", "-singlefile", "-png", document, stem], check=True)
+            subprocess.run(["convert", stem + ".png", "-bordercolor", "#b0b0b0", "-border", "1", stem + ".png"],
+                           check=True)
+            pages.append(stem + ".png")
+        subprocess.run(["convert", pages[0], "(", "-size", "30x1", "xc:white", ")", pages[1], "-background", "white",
+                        "-gravity", "center", "+append", "+repage", os.path.join(DOCS, "printed.png")], check=True)
 
     def step_e_clear_and_close(self, program):
         collected = [self.path("TEMP", f"{k}.jpg") for k in range(1, 5)]

@@ -6,6 +6,7 @@
 // labels, so the tests pass in any locale and with any default paper.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <gtk/gtkunixprint.h>
 
 #include "imaging/drawing.h"
+#include "layout/sheet_layout.h"
 #include "print/print_job.h"
 #include "print/printer_output.h"
 #include "tests/print/print_test_support.h"
@@ -48,10 +50,11 @@ const std::string& file_printer()
     return name;
 }
 
-// A paper and orientation to choose on the dialog's page-setup tab.
+// A paper, orientation and scale to choose on the dialog's page-setup tab.
 struct paper_choice {
     const char* paper = nullptr;  // GTK+'s name of a paper size, as "iso_a4"
     GtkPageOrientation orientation = GTK_PAGE_ORIENTATION_PORTRAIT;
+    int scale_percent = 100;
 };
 
 // What the timer does to the dialog, and what it saw there.
@@ -70,6 +73,7 @@ struct dialog_answer {
     // The page setup the dialog showed before anything was chosen in it.
     std::string shown_paper;
     GtkPageOrientation shown_orientation = GTK_PAGE_ORIENTATION_PORTRAIT;
+    std::string shown_file;  // the file printer's output, as a URI
     bool paper_chosen = false;  // both choosers found, sensitive, and set
 };
 
@@ -87,12 +91,26 @@ GtkPrintUnixDialog* find_print_dialog()
 struct page_setup_choosers {
     GtkComboBox* paper = nullptr;
     GtkComboBox* orientation = nullptr;
+    GtkSpinButton* scale = nullptr;
 };
 
+bool has_label(GtkWidget* box, const std::string& text)
+{
+    bool found = false;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+    for (GList* c = children; c; c = c->next)
+        found = found || (GTK_IS_LABEL(c->data) && gtk_label_get_text(GTK_LABEL(c->data)) == text);
+    g_list_free(children);
+    return found;
+}
+
 // The paper list is the combo whose rows hold page setups; the orientation
-// list is the text combo in the same table.
+// list is the text combo in the same table; the scale is the spin button
+// with a "%" beside it.
 void find_page_setup_choosers(GtkWidget* widget, page_setup_choosers* found)
 {
+    if (GTK_IS_SPIN_BUTTON(widget) && has_label(gtk_widget_get_parent(widget), "%"))
+        found->scale = GTK_SPIN_BUTTON(widget);
     if (GTK_IS_COMBO_BOX(widget) && !GTK_IS_COMBO_BOX_TEXT(widget)) {
         GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(widget));
         if (model && gtk_tree_model_get_n_columns(model) == 2 &&
@@ -113,15 +131,18 @@ void find_page_setup_choosers(GtkWidget* widget, page_setup_choosers* found)
     g_list_free(children);
 }
 
-// Chooses the paper and orientation as a user would, in the dialog's own
-// lists; false when they are missing or greyed out.
+// Chooses the paper, orientation and scale as a user would, in the
+// dialog's own lists; false when they are missing or greyed out.
 bool choose_paper(GtkPrintUnixDialog* dialog, const paper_choice& choice)
 {
     page_setup_choosers choosers;
     find_page_setup_choosers(GTK_WIDGET(dialog), &choosers);
-    if (!choosers.paper || !choosers.orientation || !gtk_widget_is_sensitive(GTK_WIDGET(choosers.paper)) ||
-        !gtk_widget_is_sensitive(GTK_WIDGET(choosers.orientation)))
+    if (!choosers.paper || !choosers.orientation || !choosers.scale ||
+        !gtk_widget_is_sensitive(GTK_WIDGET(choosers.paper)) ||
+        !gtk_widget_is_sensitive(GTK_WIDGET(choosers.orientation)) ||
+        !gtk_widget_is_sensitive(GTK_WIDGET(choosers.scale)))
         return false;
+    gtk_spin_button_set_value(choosers.scale, choice.scale_percent);
     GtkTreeModel* model = gtk_combo_box_get_model(choosers.paper);
     GtkTreeIter row;
     bool chosen = false;
@@ -212,6 +233,10 @@ gboolean answer_dialog(gpointer data)
     GtkPageSetup* shown = gtk_print_unix_dialog_get_page_setup(dialog);
     answer->shown_paper = gtk_paper_size_get_name(gtk_page_setup_get_paper_size(shown));
     answer->shown_orientation = gtk_page_setup_get_orientation(shown);
+    GtkPrintSettings* shown_settings = gtk_print_unix_dialog_get_settings(dialog);
+    const char* shown_file = gtk_print_settings_get(shown_settings, GTK_PRINT_SETTINGS_OUTPUT_URI);
+    answer->shown_file = shown_file ? shown_file : "";
+    g_object_unref(shown_settings);
     if (answer->paper.paper)
         answer->paper_chosen = choose_paper(dialog, answer->paper);
     gtk_dialog_response(GTK_DIALOG(dialog), answer->response);
@@ -326,25 +351,28 @@ TEST_F(print_dialog, two_cancelled_requests_hold_exactly_one_job)
 
 // How the sheet lies on the printed page.
 enum class lying {
-    upright,      // the page has the sheet's shape, the sheet as drawn
+    upright,      // the page has the paper's shape, the sheet as drawn
     upside_down,  // reverse orientations: half a turn
     turned,       // SVG pages keep the paper upright: the sheet's top along the left edge,
     turned_back,  // or, reversed, along the right edge
 };
 
-// One paper, orientation and file format: the numbers the job reports, and
-// the printed page's size in points.
+// One paper, orientation, scale and file format: the numbers the job
+// reports, and the printed page's size in points.
 struct paper_case {
     paper_choice choice;
     const char* format;
     int width, height;  // whole points, as printer_page_width/height report them
     lying sheet;
+    bool again = false;  // the row before printed again: the dialog starts from its choices
 };
 
 const paper_case paper_cases[] = {
     {{"iso_a4", GTK_PAGE_ORIENTATION_PORTRAIT}, "pdf", 595, 841, lying::upright},
     {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "pdf", 841, 595, lying::upright},
+    {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE, 50}, "pdf", 841, 595, lying::upright},
     {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "ps", 841, 595, lying::upright},
+    {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "ps", 841, 595, lying::upright, true},
     {{"iso_a4", GTK_PAGE_ORIENTATION_LANDSCAPE}, "svg", 841, 595, lying::turned},
     {{"iso_a4", GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE}, "pdf", 841, 595, lying::upside_down},
     {{"iso_a4", GTK_PAGE_ORIENTATION_REVERSE_LANDSCAPE}, "svg", 841, 595, lying::turned_back},
@@ -369,44 +397,58 @@ bool rasterise(const std::string& document, const std::string& format, const std
                        "'") == 0;
 }
 
-TEST_F(print_dialog, each_paper_and_orientation_is_reported_and_printed_to_a_file_filled_the_right_way_up)
+TEST_F(print_dialog, each_paper_orientation_and_scale_is_reported_and_prints_the_sheet_whole_centred_and_square)
 {
+    temp_folder folder;
     for (const paper_case& row : paper_cases) {
         SCOPED_TRACE(std::string(row.choice.paper) + " orientation " + std::to_string(int(row.choice.orientation)) +
-                     " " + row.format);
-        printer_init();
-        temp_folder folder;
+                     " scale " + std::to_string(row.choice.scale_percent) + " " + row.format);
+        if (!row.again)
+            printer_init();
         const std::string document = folder.file(std::string("sheet.") + row.format);
+        std::remove(document.c_str());  // so that no dialog asks about replacing it
         dialog_answer answer{GTK_RESPONSE_OK, "file://" + document};
         answer.format = row.format;
         answer.paper = row.choice;
         ASSERT_EQ(request_answered(answer), 1);
         ASSERT_EQ(answer.printer, file_printer());
-        ASSERT_TRUE(answer.paper_chosen) << "paper and orientation offered and sensitive";
+        ASSERT_TRUE(answer.paper_chosen) << "paper, orientation and scale offered and sensitive";
 
         ASSERT_EQ(printing_start(u"print diagram"), 1);
         ASSERT_NE(drawing_start(printer_output()), 0);
         const int w = printer_page_width(), h = printer_page_height();
         ASSERT_EQ(w, row.width);
         ASSERT_EQ(h, row.height);
-        // Quadrants: red, green over blue, black. Then a half-transparent
-        // black square on the red one, through the RGBA image call.
-        std::vector<std::uint32_t> sheet_pixels(std::size_t(w) * std::size_t(h));
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                sheet_pixels[std::size_t(y * w + x)] =
-                    y < h / 2 ? (x < w / 2 ? 0xFF0000 : 0x00FF00) : (x < w / 2 ? 0x0000FF : 0x000000);
-        GdkPixbuf* sheet = pixbuf_from(w, h, false, sheet_pixels);
-        GdkPixbuf* shade = pixbuf_from(100, 100, true, std::vector<std::uint32_t>(100 * 100, 0x00000080));
+        // A sheet of quadrants: red, green over blue, black, with a white
+        // board of 8 x 8 squares where the first diagram's lies at s = 60;
+        // scaled and placed as the editor prints its sheet. Then a
+        // half-transparent black square on the red quadrant, through the
+        // RGBA image call.
+        std::vector<std::uint32_t> sheet_pixels(std::size_t(sheet_width) * std::size_t(sheet_height));
+        for (int y = 0; y < sheet_height; ++y)
+            for (int x = 0; x < sheet_width; ++x)
+                sheet_pixels[std::size_t(y * sheet_width + x)] =
+                    std::min(x, y) >= 70 && std::max(x, y) < 70 + 8 * 60 ? 0xFFFFFF
+                    : y < sheet_height / 2 ? (x < sheet_width / 2 ? 0xFF0000 : 0x00FF00)
+                                           : (x < sheet_width / 2 ? 0x0000FF : 0x000000);
+        const sheet_area fit = sheet_fit_on_page(w, h);
+        GdkPixbuf* whole = pixbuf_from(sheet_width, sheet_height, false, sheet_pixels);
+        GdkPixbuf* sheet = gdk_pixbuf_scale_simple(whole, fit.width, fit.height, GDK_INTERP_BILINEAR);
+        GdkPixbuf* shade = pixbuf_from(20, 20, true, std::vector<std::uint32_t>(20 * 20, 0x00000080));
+        auto on_page = [&](int x, int y) {
+            return std::pair{fit.x + x * fit.width / sheet_width, fit.y + y * fit.height / sheet_height};
+        };
         std::string log;
         page_context_record_calls(printer_context(), &log);
-        draw_image(sheet, 0, 0);
-        draw_image(shade, 50, 50);
+        draw_image(sheet, fit.x, fit.y);
+        draw_image(shade, on_page(295, 700).first - 10, on_page(295, 700).second - 10);
         drawing_stop();
+        g_object_unref(whole);
         g_object_unref(sheet);
         g_object_unref(shade);
-        EXPECT_NE(log.find("rgbimage " + std::to_string(w) + " " + std::to_string(h) + "\n"), std::string::npos);
-        EXPECT_NE(log.find("rgbaimage 100 100\n"), std::string::npos);
+        EXPECT_NE(log.find("rgbimage " + std::to_string(fit.width) + " " + std::to_string(fit.height) + "\n"),
+                  std::string::npos);
+        EXPECT_NE(log.find("rgbaimage 20 20\n"), std::string::npos);
         EXPECT_EQ(page_job_page_count(printer_job()), 1);
         EXPECT_EQ(page_job_page_name(printer_job(), 0), "1");
 
@@ -436,33 +478,55 @@ TEST_F(print_dialog, each_paper_and_orientation_is_reported_and_printed_to_a_fil
         EXPECT_LE(page.width, (turned ? h : w) + 1);
         EXPECT_GE(page.height, turned ? w : h);
         EXPECT_LE(page.height, (turned ? w : h) + 1);
-        // Each quadrant where it belongs, right up to the page's edges.
-        auto sheet_at = [&](int x, int y) {
+        // Where a point of the sheet lands on the paper: the dialog's scale
+        // shrinks the page about its centre, then the page lies as it does.
+        const double scale = row.choice.scale_percent / 100.0;
+        auto on_paper = [&](int sheet_x, int sheet_y) {
+            auto [page_x, page_y] = on_page(sheet_x, sheet_y);
+            const int x = int(w / 2.0 + (page_x - w / 2.0) * scale), y = int(h / 2.0 + (page_y - h / 2.0) * scale);
             switch (row.sheet) {
             case lying::upside_down:
-                return page.at(w - 1 - x, h - 1 - y);
+                return std::pair{w - 1 - x, h - 1 - y};
             case lying::turned:
-                return page.at(y, w - 1 - x);
+                return std::pair{y, w - 1 - x};
             case lying::turned_back:
-                return page.at(h - 1 - y, x);
+                return std::pair{h - 1 - y, x};
             default:
-                return page.at(x, y);
+                return std::pair{x, y};
             }
         };
+        auto sheet_at = [&](int x, int y) { return page.at(on_paper(x, y).first, on_paper(x, y).second); };
         const rgb_pixel red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, black{0, 0, 0};
-        EXPECT_EQ(sheet_at(w / 2 - 20, h / 2 - 20), red);  // clear of the shaded square
-        EXPECT_EQ(sheet_at(3 * w / 4, h / 4), green);
-        EXPECT_EQ(sheet_at(w / 4, 3 * h / 4), blue);
-        EXPECT_EQ(sheet_at(3 * w / 4, 3 * h / 4), black);
-        EXPECT_EQ(sheet_at(1, 1), red);
-        EXPECT_EQ(sheet_at(w - 2, 1), green);
-        EXPECT_EQ(sheet_at(1, h - 2), blue);
-        EXPECT_EQ(sheet_at(w - 2, h - 2), black);
-        rgb_pixel shaded = sheet_at(100, 100);
+        EXPECT_EQ(sheet_at(295, 600), red);  // below the board, clear of the shaded square
+        EXPECT_EQ(sheet_at(3 * sheet_width / 4, sheet_height / 4), green);
+        EXPECT_EQ(sheet_at(sheet_width / 4, 3 * sheet_height / 4), blue);
+        EXPECT_EQ(sheet_at(3 * sheet_width / 4, 3 * sheet_height / 4), black);
+        rgb_pixel shaded = sheet_at(295, 700);
         EXPECT_NEAR(shaded[0], 127, 3);
         EXPECT_EQ(shaded[1], 0);
         EXPECT_EQ(shaded[2], 0);
-        EXPECT_EQ(sheet_at(160, 100), red);
+        // The whole sheet on the paper, centred, as large as the paper holds
+        // it with one scale for both axes, times the dialog's scale.
+        int left = page.width, right = 0, top = page.height, bottom = 0;
+        for (int y = 0; y < page.height; ++y)
+            for (int x = 0; x < page.width; ++x)
+                if (std::ranges::min(page.at(x, y)) < 128)
+                    left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
+                    bottom = std::max(bottom, y);
+        const double fitted = std::min(double(w) / sheet_width, double(h) / sheet_height) * scale;
+        EXPECT_NEAR(right + 1 - left, (turned ? sheet_height : sheet_width) * fitted, 2);
+        EXPECT_NEAR(bottom + 1 - top, (turned ? sheet_width : sheet_height) * fitted, 2);
+        EXPECT_NEAR(left, (turned ? h : w) - 1 - right, 2) << "as much white left and right";
+        EXPECT_NEAR(top, (turned ? w : h) - 1 - bottom, 2) << "as much white above and below";
+        // The first diagram's squares as high as they are wide: the white
+        // board's extent through its middle, a partly white pixel in part.
+        const auto [middle_x, middle_y] = on_paper(310, 310);
+        double across = 0, down = 0;
+        for (int x = left + 1; x < right; ++x)
+            across += std::ranges::min(page.at(x, middle_y)) / 255.0;
+        for (int y = top + 1; y < bottom; ++y)
+            down += std::ranges::min(page.at(middle_x, y)) / 255.0;
+        EXPECT_NEAR(across / down, 1.0, 0.02) << across << " x " << down;
     }
 }
 
@@ -488,8 +552,10 @@ TEST_F(print_dialog, the_next_dialog_starts_from_the_last_printed_choices_and_th
     EXPECT_EQ(after_cancel.shown_paper, default_paper);
     EXPECT_EQ(after_cancel.shown_orientation, GTK_PAGE_ORIENTATION_PORTRAIT);
 
-    // Chosen and printed: the next dialogs start there, also after a cancel.
-    dialog_answer printed{GTK_RESPONSE_OK, "file://" + folder.file("a5.pdf")};
+    // Chosen and printed: the next dialogs start there, also after a cancel;
+    // the file printer at PDF, the file named to match.
+    dialog_answer printed{GTK_RESPONSE_OK, "file://" + folder.file("a5.ps")};
+    printed.format = "ps";
     printed.paper = {"iso_a5", GTK_PAGE_ORIENTATION_LANDSCAPE};
     ASSERT_EQ(request_answered(printed), 1);
     printing_start(u"print diagram");
@@ -502,6 +568,7 @@ TEST_F(print_dialog, the_next_dialog_starts_from_the_last_printed_choices_and_th
         EXPECT_EQ(next.printer, file_printer());
         EXPECT_EQ(next.shown_paper, "iso_a5");
         EXPECT_EQ(next.shown_orientation, GTK_PAGE_ORIENTATION_LANDSCAPE);
+        EXPECT_EQ(next.shown_file, "file://" + folder.file("a5.pdf"));
         EXPECT_EQ(printer_page_width(), 595);
         EXPECT_EQ(printer_page_height(), 419);
     }
