@@ -4,6 +4,7 @@ built, linted, installed with apt, started from its desktop entry and purged.
 The package part needs root (CI runs as root) and leaves the machine's
 packages as it found them."""
 
+import itertools
 import os
 import re
 import shlex
@@ -26,6 +27,9 @@ LOCK = ".chess-diagram.lock"  # what keeps a second editor out of a working fold
 APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=300"]
 
 
+PROGRAMS = ("chess-diagram", "chess-diagram-render", "chess-diagram-solve")
+
+
 def expected_files(prefix):
     share = prefix + "/share"
     files = {prefix + "/bin/chess-diagram", share + "/man/man1/chess-diagram.1.gz",
@@ -36,6 +40,7 @@ def expected_files(prefix):
              f"{share}/icons/hicolor/scalable/apps/{APP_ID}.svg"}
     files |= {f"{share}/icons/hicolor/{n}x{n}/apps/{APP_ID}.png" for n in ICON_SIZES}
     files |= {f"{share}/chess-diagram/DATA/{name}" for name in SQUARES}
+    files |= {f"{share}/man/ru/man1/{name}.1.gz" for name in PROGRAMS}
     return files
 
 
@@ -176,10 +181,11 @@ class MakeInstall(InstalledCase):
         self.assertEqual(self.entry["Icon"], APP_ID)
         self.assertEqual(self.entry["Terminal"], "false")
         self.assertTrue(self.entry.get("Name[ru]") and self.entry.get("Comment[ru]"))
-        for name in ("chess-diagram", "chess-diagram-render", "chess-diagram-solve"):
-            page = subprocess.run(["man", "--warnings", "-l", f"{self.prefix}/share/man/man1/{name}.1.gz"],
-                                  capture_output=True, text=True, env=dict(os.environ, MANWIDTH="80"))
-            self.assertEqual(page.stderr, "", f"the manual page of {name} formats without warnings")
+        for name, folder in itertools.product(PROGRAMS, ("man1", "ru/man1")):
+            page = subprocess.run(["man", "--warnings", "-l", f"{self.prefix}/share/man/{folder}/{name}.1.gz"],
+                                  capture_output=True, text=True,
+                                  env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"))
+            self.assertEqual(page.stderr, "", f"the manual page {folder}/{name} formats without warnings")
             self.assertIn({"chess-diagram": "~/chess-diagram", "chess-diagram-render": "--read"}.get(name, "--stipulation"),
                           page.stdout)
 
