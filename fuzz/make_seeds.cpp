@@ -117,6 +117,23 @@ bool write_position_seeds(const std::string& folder)
     return ok;
 }
 
+// FEN and list lines as they are pasted and as test suites publish them.
+bool write_pasted_input_seeds(const std::string& folder)
+{
+    const char* seeds[] = {
+        "\xEF\xBB\xBFrnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\r\n",
+        "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - bm Qg6; id \"WAC.001\";\n",
+        "r3k2r/8/8/8/8/8/8/R3K2R\u00A0b\tHAha e3 12 40\n",
+        "# list\n7k/6pp/8/8/8/5N2/8/3Q3K\tМат в 2 хода\r\nQ~7/8/8/8/8/8/8/k6K w Bg -\tMate in 1\r",
+    };
+    bool ok = true;
+    for (std::size_t i = 0; i < std::size(seeds); i++) {
+        std::FILE* file = std::fopen((folder + "/pasted-" + std::to_string(i)).c_str(), "wb");
+        ok = file && std::fputs(seeds[i], file) >= 0 && std::fclose(file) == 0 && ok;
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -127,8 +144,11 @@ int main(int argc, char** argv)
     }
     std::string_view target = argv[1];
     std::string folder = argv[2];
-    bool ok = target == "position_fuzz" ? write_position_seeds(folder) : write_bmp_seeds(folder);
-    if (target != "bmp_decode_fuzz" && target != "position_fuzz")
+    const bool text = target == "position_fuzz" || target == "pasted_input_fuzz";
+    bool ok = target == "position_fuzz"       ? write_position_seeds(folder)
+              : target == "pasted_input_fuzz" ? write_pasted_input_seeds(folder)
+                                              : write_bmp_seeds(folder);
+    if (target != "bmp_decode_fuzz" && !text)
         ok = write_jpeg_seeds(folder) && ok;
     if (!ok) {
         std::fprintf(stderr, "make-seeds: %s: could not write every seed\n", folder.c_str());

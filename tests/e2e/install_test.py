@@ -30,6 +30,7 @@ def expected_files(prefix):
     share = prefix + "/share"
     files = {prefix + "/bin/chess-diagram", share + "/man/man1/chess-diagram.1.gz",
              prefix + "/bin/chess-diagram-render", share + "/man/man1/chess-diagram-render.1.gz",
+             prefix + "/bin/chess-diagram-solve", share + "/man/man1/chess-diagram-solve.1.gz",
              share + "/doc/chess-diagram/copyright", share + "/doc/chess-diagram/changelog.gz",
              f"{share}/applications/{APP_ID}.desktop", f"{share}/metainfo/{APP_ID}.metainfo.xml",
              f"{share}/icons/hicolor/scalable/apps/{APP_ID}.svg"}
@@ -175,11 +176,12 @@ class MakeInstall(InstalledCase):
         self.assertEqual(self.entry["Icon"], APP_ID)
         self.assertEqual(self.entry["Terminal"], "false")
         self.assertTrue(self.entry.get("Name[ru]") and self.entry.get("Comment[ru]"))
-        for name in ("chess-diagram", "chess-diagram-render"):
+        for name in ("chess-diagram", "chess-diagram-render", "chess-diagram-solve"):
             page = subprocess.run(["man", "--warnings", "-l", f"{self.prefix}/share/man/man1/{name}.1.gz"],
                                   capture_output=True, text=True, env=dict(os.environ, MANWIDTH="80"))
             self.assertEqual(page.stderr, "", f"the manual page of {name} formats without warnings")
-            self.assertIn("~/chess-diagram" if name == "chess-diagram" else "--read", page.stdout)
+            self.assertIn({"chess-diagram": "~/chess-diagram", "chess-diagram-render": "--read"}.get(name, "--stipulation"),
+                          page.stdout)
 
     def test_the_installed_renderer_draws_with_the_installed_set_then_the_users_own(self):
         # No DATA/ here, none in ~/chess-diagram and none named: the installed set is used.

@@ -1,0 +1,29 @@
+// Legal moves of a position: generated legal from the start (pins and checks
+// worked out first), so a search never makes a move only to take it back.
+// Lists live on the caller's stack.
+#pragma once
+
+#include <cstdint>
+
+#include "chess/position.h"
+
+// No position has more than 218 legal moves.
+struct move_list {
+    move moves[256];
+    int size = 0;
+
+    const move* begin() const { return moves; }
+    const move* end() const { return moves + size; }
+};
+
+// Every legal move of the side to move. The position must have no problem
+// (position_problem() empty).
+void legal_moves(const position& p, move_list* list);
+bool has_legal_move(const position& p);
+
+// Whether the move, legal in p, checks the other king.
+bool gives_check(const position& p, move m);
+
+// Legal move sequences of the given length (perft): the usual proof of a
+// move generator against published counts.
+std::uint64_t perft(position* p, int depth);

@@ -1,0 +1,120 @@
+// chess-diagram-solve: checks a chess problem before it is published. For a
+// directmate it finds every key (so a cook shows), the threats, the solution
+// tree and the tries of a two-mover; for a helpmate every solution. It reads
+// the same FEN and task texts as the editor and the renderer.
+#include <cstdio>
+#include <string>
+
+#include "chess/moves.h"
+#include "chess/position_list.h"
+#include "chess/quoted_input.h"
+#include "solve/options.h"
+#include "solve/report.h"
+
+namespace {
+
+int fail(const std::string& line)
+{
+    std::fprintf(stderr, "chess-diagram-solve: %s\n", line.c_str());
+    return 1;
+}
+
+// The problem's position, or one line saying why it cannot be solved.
+bool problem_position(const fen_record& record, const stipulation& task, position* p, std::string* error)
+{
+    // In a helpmate Black moves first, whatever the FEN's side field says.
+    *p = task.kind == stipulation_kind::helpmate ? position_from_fen(record, black) : position_from_fen(record);
+    *error = position_problem(*p);
+    return error->empty();
+}
+
+// The lines of the check and the verdict; the verdict is also returned alone.
+std::string check_problem(const position& p, const stipulation& task, notation language, std::string* verdict)
+{
+    if (task.kind == stipulation_kind::helpmate) {
+        const helpmate_result result = check_helpmate(p, task.moves);
+        *verdict = helpmate_verdict(p, task.moves, result, language);
+        return helpmate_lines(p, result, language);
+    }
+    const directmate_result result = check_directmate(p, task.moves);
+    *verdict = directmate_verdict(p, task.moves, result, language);
+    return directmate_lines(p, result, language);
+}
+
+int solve_one(const solve_options& options)
+{
+    fen_record record;
+    stipulation task;
+    position p;
+    std::string error, verdict;
+    if (!fen_read(options.fen, &record, &error) || !stipulation_read(options.stipulation, &task, &error) ||
+        !problem_position(record, task, &p, &error))
+        return fail(error);
+    const std::string lines = check_problem(p, task, options.language, &verdict);
+    std::printf("%s%s\n", lines.c_str(), verdict.c_str());
+    return 0;
+}
+
+int solve_list(const solve_options& options)
+{
+    position_list list;
+    std::string error;
+    if (!position_list_read(options.list_file, &list, &error))
+        return fail(error);
+    if (list.position_lines == 0)
+        return fail("в списке " + quoted_input(options.list_file) + " нет ни одной позиции");
+    bool every_line_checked = list.errors.empty();
+    for (const std::string& line : list.errors)
+        fail(line);
+    const bool russian = options.language == notation::russian;
+    for (const listed_position& entry : list.positions) {
+        const std::string& text = options.stipulation.empty() ? entry.task_text : options.stipulation;
+        stipulation task;
+        position p;
+        std::string verdict;
+        if (!stipulation_read(text, &task, &error) || !problem_position(entry.position, task, &p, &error)) {
+            fail("строка " + std::to_string(entry.line) + ": " + error);
+            every_line_checked = false;
+            continue;
+        }
+        check_problem(p, task, options.language, &verdict);
+        std::printf("%s %d: %s\n", russian ? "строка" : "line", entry.line, verdict.c_str());
+        std::fflush(stdout);
+    }
+    return every_line_checked ? 0 : 1;
+}
+
+int count_perft(const solve_options& options)
+{
+    fen_record record;
+    position p;
+    std::string error;
+    const std::string& depth = options.perft_depth;
+    if (depth.size() != 1 || depth[0] < '1' || depth[0] > '9')
+        return fail("--perft " + quoted_input(depth) + ": нужно число ходов от 1 до 9");
+    if (!fen_read(options.fen, &record, &error))
+        return fail(error);
+    p = position_from_fen(record);
+    if (std::string problem = position_problem(p); !problem.empty())
+        return fail(problem);
+    std::printf("%llu\n", static_cast<unsigned long long>(perft(&p, depth[0] - '0')));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    solve_options options;
+    std::string error;
+    if (!parse_solve_options(argc, argv, &options, &error))
+        return fail(error);
+    switch (options.mode) {
+    case solve_mode::help: std::fputs(solve_usage, stdout); return 0;
+    case solve_mode::one_problem: return solve_one(options);
+    case solve_mode::problem_list: return solve_list(options);
+    case solve_mode::perft: return count_perft(options);
+    case solve_mode::none: break;
+    }
+    return fail("нужен --fen или --list (справка: --help)");
+}

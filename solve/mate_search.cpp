@@ -1,0 +1,210 @@
+// Directmate: an AND-OR search. At the attacker's turn one move that wins is
+// enough; at the defender's turn every defence must lose, and the first one
+// that holds ends the node, so defences that refuted before are tried first.
+// The attacker's last move must check, so only checking moves are tried
+// there. Proven results go into the table by the number of moves left: a
+// mate in n is a mate in any more, no mate in n is no mate in any fewer.
+//
+// Helpmate: every sequence is walked, since every solution is wanted; the
+// table remembers positions from which no solution of a given length exists,
+// which cuts the many move orders that lead to the same position.
+#include "solve/mate_search.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+constexpr std::int8_t not_proven = 127;
+
+template <typename entry>
+std::unique_ptr<entry, decltype(&std::free)> zeroed_table()
+{
+    auto* entries = static_cast<entry*>(std::calloc(table_entries, sizeof(entry)));
+    if (!entries)
+        std::abort();  // 16 MB: the machine is out of memory, nothing sensible is left to do
+    return {entries, &std::free};
+}
+
+}  // namespace
+
+mate_search::mate_search() : table_(zeroed_table<entry>()) {}
+
+bool mate_search::mate_in_one(position* p)
+{
+    move_list list;
+    legal_moves(*p, &list);
+    undo_record undo;
+    for (move m : list) {
+        if (!gives_check(*p, m))
+            continue;
+        make(p, m, &undo);
+        const bool mate = !has_legal_move(*p);
+        unmake(p, m, undo);
+        if (mate)
+            return true;
+    }
+    return false;
+}
+
+bool mate_search::forces_mate(position* p, int n)
+{
+    const std::uint64_t key = p->key;
+    {
+        const entry& known = slot(key);
+        if (known.used && known.key == key && known.mate_within <= n)
+            return true;
+        if (known.used && known.key == key && known.no_mate_within >= n)
+            return false;
+    }
+    bool mates = mate_in_one(p);
+    if (!mates && n > 1) {
+        move_list list;
+        legal_moves(*p, &list);
+        // Checks and captures first: they leave the defender fewest replies.
+        int score[256];
+        for (int i = 0; i < list.size; i++)
+            score[i] = (gives_check(*p, list.moves[i]) ? 2 : 0) + (is_capture(list.moves[i]) ? 1 : 0);
+        for (int i = 1; i < list.size; i++)
+            for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
+                std::swap(score[j], score[j - 1]);
+                std::swap(list.moves[j], list.moves[j - 1]);
+            }
+        undo_record undo;
+        for (move m : list) {
+            make(p, m, &undo);
+                mates = every_defence_loses(p, n - 1);
+            unmake(p, m, undo);
+            if (mates)
+                break;
+        }
+    }
+    entry& e = slot(key);  // looked up again: the search below may have reused the slot
+    if (!e.used || e.key != key)
+        e = {key, not_proven, 0, true};
+    if (mates)
+        e.mate_within = std::int8_t(std::min<int>(e.mate_within, n));
+    else
+        e.no_mate_within = std::int8_t(std::max<int>(e.no_mate_within, n));
+    return mates;
+}
+
+void mate_search::order_defences(move_list* list, int ply)
+{
+    int score[256];
+    for (int i = 0; i < list->size; i++) {
+        const move m = list->moves[i];
+        score[i] = m == killer_[ply] ? 1 << 30 : int(std::min<std::uint32_t>(refuted_[move_from(m)][move_to(m)], 1 << 28));
+    }
+    for (int i = 1; i < list->size; i++)
+        for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
+            std::swap(score[j], score[j - 1]);
+            std::swap(list->moves[j], list->moves[j - 1]);
+        }
+}
+
+void mate_search::remember_refutation(move m, int ply)
+{
+    killer_[ply] = m;
+    refuted_[move_from(m)][move_to(m)] += std::uint32_t(1 + ply * ply);
+}
+
+bool mate_search::every_defence_loses(position* p, int n)
+{
+    move_list list;
+    legal_moves(*p, &list);
+    if (list.size == 0)
+        return in_check(*p);  // mate, or stalemate, which saves the defender
+    if (n == 0)
+        return false;
+    order_defences(&list, n);
+    undo_record undo;
+    for (move d : list) {
+        make(p, d, &undo);
+        const bool loses = forces_mate(p, n);
+        unmake(p, d, undo);
+        if (!loses) {
+            remember_refutation(d, n);
+            return false;
+        }
+    }
+    return true;
+}
+
+int mate_search::refutations(position* p, int n, int limit, move* found)
+{
+    move_list list;
+    legal_moves(*p, &list);
+    int count = 0;
+    undo_record undo;
+    for (move d : list) {
+        make(p, d, &undo);
+        const bool loses = forces_mate(p, n);
+        unmake(p, d, undo);
+        if (!loses) {
+            found[count++] = d;
+            if (count == limit)
+                break;
+        }
+    }
+    return count;
+}
+
+helpmate_search::helpmate_search() : table_(zeroed_table<entry>()) {}
+
+bool helpmate_search::mates_now(position* p)
+{
+    move_list list;
+    legal_moves(*p, &list);
+    bool found = false;
+    undo_record undo;
+    for (move m : list) {
+        if (!gives_check(*p, m))
+            continue;
+        make(p, m, &undo);
+        const bool mate = !has_legal_move(*p);
+        unmake(p, m, undo);
+        if (mate) {
+            line_.push_back(m);
+            found_.push_back(line_);
+            line_.pop_back();
+            found = true;
+        }
+    }
+    return found;
+}
+
+bool helpmate_search::search(position* p, int plies_left)
+{
+    if (plies_left == 1)
+        return mates_now(p);
+    const std::uint64_t key = p->key;
+    {
+        const entry& known = table_.get()[key & (table_entries - 1)];
+        if (known.key == key && known.plies == plies_left)
+            return false;
+    }
+    move_list list;
+    legal_moves(*p, &list);
+    bool found = false;
+    undo_record undo;
+    for (move m : list) {
+        make(p, m, &undo);
+        line_.push_back(m);
+        found |= search(p, plies_left - 1);
+        line_.pop_back();
+        unmake(p, m, undo);
+    }
+    if (!found)
+        table_.get()[key & (table_entries - 1)] = {key, std::int8_t(plies_left)};
+    return found;
+}
+
+std::vector<std::vector<move>> helpmate_search::solutions(position* p, int n)
+{
+    found_.clear();
+    line_.clear();
+    line_.reserve(std::size_t(2 * n));
+    search(p, 2 * n);
+    return found_;
+}

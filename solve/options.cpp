@@ -1,0 +1,123 @@
+// Options take their value as the next argument or after "=". Each option is
+// one row of the table below; how the modes combine is checked at the end.
+#include "solve/options.h"
+
+#include <string_view>
+
+#include "chess/quoted_input.h"
+
+const char solve_usage[] =
+    "Использование:\n"
+    "  chess-diagram-solve --fen FEN --stipulation УСЛОВИЕ [--notation en]\n"
+    "  chess-diagram-solve --list СПИСОК [--stipulation УСЛОВИЕ] [--notation en]\n"
+    "  chess-diagram-solve --perft N --fen FEN\n"
+    "\n"
+    "Проверяет шахматную задачу: все ключи (побочные решения), угрозы, варианты и ложные следы.\n"
+    "\n"
+    "  --fen FEN              позиция (FEN или EPD; одно поле доски тоже годится)\n"
+    "  --stipulation УСЛОВИЕ  #N — мат в N ходов, h#N — кооперативный мат в N ходов (N от 1 до 5),\n"
+    "                         или текст задания: «Мат в 2 хода», «Кооперативный мат в 2 хода»,\n"
+    "                         «Mate in 2», «Helpmate in 2»\n"
+    "  --list СПИСОК          по позиции в строке: FEN, табуляция, текст задания (условие);\n"
+    "                         пустые строки и строки с # в начале пропускаются;\n"
+    "                         с --stipulation условие одно для всех строк\n"
+    "  --notation en          английские буквы фигур и слова (по умолчанию русские: Кр Ф Л С К)\n"
+    "  --perft N              число последовательностей из N ходов (проверка правил)\n"
+    "  -h, --help             эта справка\n"
+    "\n"
+    "Последняя строка — вердикт: корректна, побочное решение, решения нет или короткое решение.\n"
+    "Код выхода 0, если задача проверена (каков бы ни был вердикт); 1 при ошибке во входных данных\n"
+    "(причина одной строкой на stderr), а для списка — если хотя бы одну строку не удалось проверить.\n";
+
+namespace {
+
+struct option_entry {
+    const char* name;
+    std::string solve_options::*value;  // none for --notation, which is read at once
+};
+
+constexpr option_entry option_table[] = {
+    {"--fen", &solve_options::fen},
+    {"--list", &solve_options::list_file},
+    {"--perft", &solve_options::perft_depth},
+    {"--stipulation", &solve_options::stipulation},
+    {"--notation", nullptr},
+};
+
+const option_entry* find_option(std::string_view name)
+{
+    for (const option_entry& entry : option_table)
+        if (name == entry.name)
+            return &entry;
+    return nullptr;
+}
+
+bool check_modes(const solve_options& o, std::string* error)
+{
+    const bool perft = !o.perft_depth.empty(), list = !o.list_file.empty(), fen = !o.fen.empty();
+    if (o.mode == solve_mode::help)
+        return true;
+    if (perft && (list || !o.stipulation.empty()))
+        *error = "--perft считает ходы одной позиции: нужны только --perft N и --fen FEN";
+    else if (perft && !fen)
+        *error = "для --perft нужен --fen FEN";
+    else if (list && fen)
+        *error = "--fen и --list вместе не указываются";
+    else if (fen && !perft && o.stipulation.empty())
+        *error = "для --fen нужно --stipulation УСЛОВИЕ, например --stipulation '#2'";
+    else if (!fen && !list)
+        *error = "нужен --fen или --list (справка: --help)";
+    return error->empty();
+}
+
+}  // namespace
+
+bool parse_solve_options(int argc, char** argv, solve_options* options, std::string* error)
+{
+    solve_options o;
+    error->clear();
+    for (int i = 1; i < argc; i++) {
+        const std::string_view argument = argv[i];
+        if (argument == "-h" || argument == "--help") {
+            o.mode = solve_mode::help;
+            continue;
+        }
+        const std::size_t equals = argument.find('=');
+        const bool joined = argument.rfind("--", 0) == 0 && equals != std::string_view::npos;
+        const option_entry* entry = find_option(joined ? argument.substr(0, equals) : argument);
+        if (!entry) {
+            *error = "неизвестный ключ " + quoted_input(argument) + " (справка: --help)";
+            return false;
+        }
+        if (!joined && i + 1 >= argc) {
+            *error = "у ключа " + std::string(entry->name) + " нет значения";
+            return false;
+        }
+        const std::string value(joined ? argument.substr(equals + 1) : std::string_view(argv[++i]));
+        if (!entry->value) {  // --notation
+            if (value != "en" && value != "ru") {
+                *error = "--notation " + quoted_input(value) + ": нужно en или ru";
+                return false;
+            }
+            o.language = value == "en" ? notation::english : notation::russian;
+            continue;
+        }
+        std::string& field = o.*(entry->value);
+        if (!field.empty()) {
+            *error = "ключ " + std::string(entry->name) + " указан дважды";
+            return false;
+        }
+        if (value.empty()) {
+            *error = "у ключа " + std::string(entry->name) + " пустое значение";
+            return false;
+        }
+        field = value;
+    }
+    if (!check_modes(o, error))
+        return false;
+    if (o.mode != solve_mode::help)
+        o.mode = !o.perft_depth.empty() ? solve_mode::perft : !o.list_file.empty() ? solve_mode::problem_list
+                                                                                  : solve_mode::one_problem;
+    *options = o;
+    return true;
+}

@@ -1,0 +1,24 @@
+// The solver's command line: a position and a stipulation, a list of
+// positions with their task texts, or a perft count; and the notation.
+#pragma once
+
+#include <string>
+
+#include "chess/notation.h"
+
+enum class solve_mode { none, help, one_problem, problem_list, perft };
+
+struct solve_options {
+    solve_mode mode = solve_mode::none;
+    std::string fen;
+    std::string stipulation;  // as given; for a list it replaces every task text
+    std::string list_file;
+    std::string perft_depth;
+    notation language = notation::russian;
+};
+
+// Fills options from argv; on a usage error returns false with one line
+// saying what is wrong.
+bool parse_solve_options(int argc, char** argv, solve_options* options, std::string* error);
+
+extern const char solve_usage[];

@@ -1,0 +1,159 @@
+// Text as people paste it: FEN and EPD lines, list files, and the quoting of
+// input in messages. Each row is an input with what must come of it: the FEN
+// written back ("=…"), or a piece of the one-line refusal ("!…").
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "chess/fen.h"
+#include "chess/position_list.h"
+#include "chess/quoted_input.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
+const std::string wac1 = "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1";
+
+struct fen_row {
+    const char* name;
+    std::string input;
+    std::string expected;  // "=FEN written back" or "!part of the refusal"
+};
+
+const fen_row fen_rows[] = {
+    {"full", start + " w KQkq - 0 1", "=" + start + " w KQkq - 0 1"},
+    {"placement_alone", start, "=" + start},
+    {"placement_then_cr", start + "\r", "=" + start},
+    {"placement_then_crlf", start + "\r\n", "=" + start},
+    {"placement_then_lf", start + "\n", "=" + start},
+    {"byte_order_mark", "\xEF\xBB\xBF" + start + " b - -", "=" + start + " b - -"},
+    {"no_break_spaces", start + "\xC2\xA0w\xC2\xA0KQkq\xC2\xA0-", "=" + start + " w KQkq -"},
+    {"tabs_around", "\t " + start + "\tw\t-\t-\t3 9 \t", "=" + start + " w - - 3 9"},
+    {"promoted_mark", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ~KBN~R", "=" + start},
+    {"shredder_letters", start + " w HAha -", "=" + start + " w KQkq -"},
+    {"xfen_inner_rook_files", start + " w Bg -", "=" + start + " w Bg -"},
+    {"en_passant_square", start + " b - e3 0 1", "=" + start + " b - e3 0 1"},
+    {"epd_four_fields", wac1 + " w - - bm Qg6; id \"WAC.001\";", "=" + wac1 + " w - -"},
+    {"epd_after_full_fen", wac1 + " w - - 0 1 bm Qg6; id \"WAC 001; x\";", "=" + wac1 + " w - - 0 1"},
+    {"epd_last_semicolon_missing", wac1 + " w - - id \"a\"", "=" + wac1 + " w - -"},
+    {"empty", " \t\r\n", "!FEN пуст"},
+    {"unknown_letter", "rnbqkbnr/ppppxppp/8/8/8/8/PPPPPPPP/RNBQKBNR", "!неизвестный знак «x» в ряду 7"},
+    {"cyrillic_letter", "Кр7/8/8/8/8/8/8/7k", "!неизвестный знак «К» в ряду 8"},
+    {"mark_without_piece", "~7/8/8/8/8/8/8/8", "!неизвестный знак «~» в ряду 8"},
+    {"adjacent_digits", "44/8/8/8/8/8/8/8", "!две цифры подряд в ряду 8: «44»"},
+    {"rank_too_long", "8/8/8/8/8/8/8/7kK", "!ряд 1 в FEN длиннее"},
+    {"rank_too_short", "8/8/8/7/8/8/8/8", "!ряд 5 в FEN короче"},
+    {"seven_ranks", "8/8/8/8/8/8/8", "!не восемь рядов, а 7"},
+    {"nine_ranks", "8/8/8/8/8/8/8/8/8", "!больше восьми рядов"},
+    {"nul_in_placement", "8/8/8/8/8/8/8/7\0"s, "!(NUL на позиции 2)"},
+    {"capital_side", start + " W KQkq - 0 1", "!поле хода «W»"},
+    {"castling_unknown_letter", start + " w KQkx -", "!поле рокировки «KQkx»"},
+    {"castling_named_twice", start + " w KHq -", "!поле рокировки «KHq»"},
+    {"en_passant_wrong_rank", start + " w - e5 0 1", "!поле взятия на проходе «e5»"},
+    {"negative_counter", start + " w - - -1 1", "!счётчик полуходов «-1»"},
+    {"move_number_not_integer", start + " w - - 0 1x", "!номер хода «1x»"},
+    {"huge_counter", start + " w - - 0 12345678901", "!номер хода"},
+    {"epd_unclosed_quote", wac1 + " w - - id \"WAC.001;", "!не закрыта кавычка"},
+    {"epd_opcode_not_a_word", wac1 + " w - - 0 1 ;x", "!операция не начинается с буквы"},
+};
+
+class fen_reading : public testing::TestWithParam<fen_row> {};
+
+TEST_P(fen_reading, reads_or_refuses_in_one_line)
+{
+    const fen_row& row = GetParam();
+    fen_record record;
+    std::string error;
+    const bool read = fen_read(row.input, &record, &error);
+    if (row.expected[0] == '=') {
+        ASSERT_TRUE(read) << error;
+        EXPECT_EQ(fen_write(record), row.expected.substr(1));
+    } else {
+        ASSERT_FALSE(read) << fen_write(record);
+        EXPECT_NE(error.find(row.expected.substr(1)), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_TRUE(is_valid_utf8(error)) << error;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(pasted, fen_reading, testing::ValuesIn(fen_rows),
+                         [](const testing::TestParamInfo<fen_row>& row) { return row.param.name; });
+
+TEST(fen_reading, keeps_the_epd_id_and_the_fields_it_was_given)
+{
+    fen_record record;
+    std::string error;
+    ASSERT_TRUE(fen_read(wac1 + " b Kq e6 bm Qg6; id \"WAC.001\";", &record, &error)) << error;
+    EXPECT_EQ(record.epd_id, "WAC.001");
+    EXPECT_TRUE(record.black_to_move);
+    EXPECT_EQ(record.castling_files[0], 0x80);
+    EXPECT_EQ(record.castling_files[1], 0x01);
+    EXPECT_EQ(square_text(record.en_passant), "e6");
+    EXPECT_EQ(record.squares[square_at(7, 7)], 'k');  // h8
+    EXPECT_EQ(record.squares[square_at(5, 5)], 'N');  // f6
+}
+
+struct quote_row {
+    std::string input;
+    std::string expected;
+};
+
+TEST(quoted_input, is_one_short_line_of_utf8_whatever_the_input)
+{
+    const quote_row rows[] = {
+        {"e4", "«e4»"},
+        {"Мат в 2 хода", "«Мат в 2 хода»"},
+        {"a\tb\r\n", "«a\\tb\\r\\n»"},
+        {"\x01\x7f\xff", "«\\x01\\x7f\\xff»"},
+        {"\xC0\x80\xED\xA0\x80", "«\\xc0\\x80\\xed\\xa0\\x80»"},  // an overlong NUL, a surrogate
+        {"\xD0", "«\\xd0»"},                                      // a letter cut short
+        {"x\xE2\x80\xA8y\xEF\xBB\xBF", "«x\\u2028y\\ufeff»"},
+        {"ab\0c"s, "«ab\\0c» (NUL на позиции 3)"},
+        {std::string(61, 'x'), "«" + std::string(60, 'x') + "…»"},
+        {std::string(60, 'x'), "«" + std::string(60, 'x') + "»"},
+        {std::string(100, 'x') + "\0"s, "«" + std::string(60, 'x') + "…» (NUL на позиции 101)"},
+    };
+    for (const quote_row& row : rows)
+        EXPECT_EQ(quoted_input(row.input), row.expected);
+    EXPECT_LT(quoted_input(std::string(100000, '\xff')).size(), 400u);
+}
+
+TEST(position_list, reads_lines_as_other_programs_write_them)
+{
+    const std::string list = "\xEF\xBB\xBF" + wac1 + "\tМат в 2 хода\r\n"  // a Windows file
+                             "# a comment\r\n"
+                             "\r\n" +
+                             start + " w KQkq -\t Mate in 2 \r" +  // old Mac line end
+                             wac1 + " w - - bm Qg6; id \"WAC.001\";\n" + start +
+                             "\tMatt in 2 Z\xfcgen\n"  // Latin-1
+                             "8/8/8/8/8/8/8/8 W\tMate in 2\n" +
+                             start + "\tMate\x01 in 2\n";
+    position_list parsed;
+    position_list_parse(list, &parsed);
+    ASSERT_EQ(parsed.positions.size(), 4u);
+    EXPECT_EQ(parsed.position_lines, 6);
+    const struct {
+        int line;
+        const char* task;
+    } expected[] = {{1, "Мат в 2 хода"}, {4, "Mate in 2"}, {5, "WAC.001"}, {6, "Matt in 2 Zügen"}};
+    for (std::size_t i = 0; i < std::size(expected); i++) {
+        EXPECT_EQ(parsed.positions[i].line, expected[i].line);
+        EXPECT_EQ(parsed.positions[i].task_text, expected[i].task);
+    }
+    EXPECT_EQ(parsed.positions[3].number, 4);
+    ASSERT_EQ(parsed.errors.size(), 2u);
+    EXPECT_EQ(parsed.errors[0].rfind("строка 7: в FEN поле хода «W»", 0), 0u) << parsed.errors[0];
+    EXPECT_EQ(parsed.errors[1].rfind("строка 8: в тексте задания управляющий знак", 0), 0u) << parsed.errors[1];
+}
+
+TEST(position_list, comments_alone_give_no_position_lines)
+{
+    position_list parsed;
+    position_list_parse("\xEF\xBB\xBF# only a comment\n\n   \n", &parsed);
+    EXPECT_EQ(parsed.position_lines, 0);
+    EXPECT_TRUE(parsed.errors.empty());
+}
+
+}  // namespace

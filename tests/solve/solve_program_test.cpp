@@ -1,0 +1,130 @@
+// chess-diagram-solve as a user runs it: what it prints and its exit status,
+// for a problem, a list, a perft count, and for input it must refuse with
+// one line.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+struct run_result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string shell_quoted(const std::string& argument)
+{
+    std::string quoted = "'";
+    for (char c : argument)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string file_text(const std::string& path)
+{
+    const std::vector<std::uint8_t> bytes = read_file_bytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+run_result solve(const std::vector<std::string>& arguments)
+{
+    temp_folder folder;
+    std::string command = shell_quoted(build_dir() + "/chess-diagram-solve");
+    for (const std::string& argument : arguments)
+        command += " " + shell_quoted(argument);
+    command += " >" + folder.file("out") + " 2>" + folder.file("err");
+    run_result result;
+    const int status = std::system(command.c_str());
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = file_text(folder.file("out"));
+    result.err = file_text(folder.file("err"));
+    return result;
+}
+
+TEST(solve_program, checks_a_two_mover_and_prints_the_tree_in_russian)
+{
+    const run_result r = solve({"--fen", "8/8/3Q2p1/6p1/8/4k3/8/R3K2R w KQ - 0 1", "--stipulation", " мат в 2 хода "});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.rfind("1.0-0!\nугроза: 2.Лae1#\n1...Крe2 2.Лae1#\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\n1.Лa4? 1...Крf3!\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.ends_with("\nкорректна: одно решение\n")) << r.out;
+}
+
+TEST(solve_program, lists_every_helpmate_solution_in_english)
+{
+    const run_result r = solve({"--fen", "8/8/8/2R5/K5b1/8/8/2k5", "--stipulation", "h#2", "--notation", "en"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1.Kb1 Ka3 2.Ka1 Rc1#\n1.Kb1 Kb3 2.Ka1 Rc1#\ncooked: 2 solutions\n");
+}
+
+TEST(solve_program, checks_a_list_line_by_line_and_fails_when_a_line_could_not_be_checked)
+{
+    temp_folder folder;
+    const std::string list = "\xEF\xBB\xBF# two problems and two bad lines\r\n"
+                             "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\tМат в 2 хода\r\n"
+                             "8/8/8/8/8/8/8/k7\tМат в 2 хода\r\n"
+                             "5k2/8/3N2K1/8/8/1R6/8/8\tВыигрыш\r\n"
+                             "7k/1R6/6n1/7B/8/8/7K/8\tКооперативный мат в 2 хода\r\n";
+    ASSERT_TRUE(write_file_bytes(folder.file("list.txt"), {list.begin(), list.end()}));
+    const run_result r = solve({"--list", folder.file("list.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "строка 2: короткое решение: мат в 1 ход\nстрока 5: корректна: одно решение\n");
+    EXPECT_EQ(r.err, "chess-diagram-solve: строка 3: у белых нет короля\n"
+                     "chess-diagram-solve: строка 4: условие «Выигрыш» не понято: нужно #N или h#N (N от 1 до 5), "
+                     "«Мат в 2 хода», «Кооперативный мат в 2 хода», «Mate in 2» или «Helpmate in 2»\n");
+}
+
+TEST(solve_program, counts_perft_for_the_rules_to_be_checked)
+{
+    const run_result r = solve({"--perft", "3", "--fen", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "8902\n");
+}
+
+struct refusal_row {
+    std::vector<std::string> arguments;
+    std::string message;  // the start of the one line on stderr, after the program's name
+};
+
+TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
+{
+    const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
+    const refusal_row rows[] = {
+        {{"--fen", "8/8/8/8/8/8/8/k7", "--stipulation", "#2"}, "у белых нет короля"},
+        {{"--fen", "K6k/8/8/8/8/8/8/K7", "--stipulation", "#2"}, "у белых больше одного короля"},
+        {{"--fen", "k6P/8/8/8/8/8/8/K7", "--stipulation", "#2"},
+         "пешка на h8: пешки не бывают на первом и последнем ряду"},
+        {{"--fen", "k7/8/8/8/8/8/8/R6K w", "--stipulation", "#2"}, "чёрный король под шахом, а ход белых"},
+        // In a helpmate Black moves first, so White must not stand in check.
+        {{"--fen", "k7/8/8/8/8/8/8/K6r w", "--stipulation", "h#2"}, "белый король под шахом, а ход чёрных"},
+        {{"--fen", start + " W KQkq -", "--stipulation", "#2"}, "в FEN поле хода «W», а нужно w или b"},
+        {{"--fen", start, "--stipulation", "#6"}, "условие «#6»: проверяются задачи не длиннее 5 ходов"},
+        {{"--fen", start, "--stipulation", "Мат в 7 ходов"}, "условие «Мат в 7 ходов»: проверяются задачи не длиннее 5 ходов"},
+        {{"--fen", start, "--stipulation", "#0"}, "условие «#0» не понято"},
+        {{"--fen", start, "--stipulation", "h#"}, "условие «h#» не понято"},
+        {{"--fen", start, "--stipulation", "Мат в два хода"}, "условие «Мат в два хода» не понято"},
+        {{"--fen", start}, "для --fen нужно --stipulation УСЛОВИЕ, например --stipulation '#2'"},
+        {{"--fen", start, "--stipulation", "#2", "--notation", "de"}, "--notation «de»: нужно en или ru"},
+        {{"--perft", "0", "--fen", start}, "--perft «0»: нужно число ходов от 1 до 9"},
+        {{"--read", "x.jpg"}, "неизвестный ключ «--read» (справка: --help)"},
+        {{"--fen"}, "у ключа --fen нет значения"},
+        {{"--list", "/nonexistent/list.txt"}, "не удалось открыть список «/nonexistent/list.txt»: No such file or directory"},
+        {{}, "нужен --fen или --list (справка: --help)"},
+    };
+    for (const refusal_row& row : rows) {
+        const run_result r = solve(row.arguments);
+        EXPECT_EQ(r.status, 1) << row.message;
+        EXPECT_EQ(r.out, "") << row.message;
+        EXPECT_EQ(r.err.rfind("chess-diagram-solve: " + row.message, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    }
+}
+
+}  // namespace
