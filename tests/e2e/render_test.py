@@ -173,7 +173,7 @@ class FlatColours(unittest.TestCase):
             listing.write(fen + "\n")
         full = render("--list", self.out("list.txt"), "--data", self.data, "--sheets", "/dev/full", locale="C")
         self.assertEqual(full.returncode, 1)
-        self.assertEqual(full.stderr, "chess-diagram-render: не удалось записать /dev/full: No space left on device\n")
+        self.assertEqual(full.stderr, "chess-diagram-render: не удалось записать «/dev/full»: No space left on device\n")
         self.assertTrue(stat.S_ISCHR(os.stat("/dev/full").st_mode))
         self.assertEqual(sorted(os.listdir(self.folder)), ["DATA", "link.jpg", "list.txt", "real.jpg"])
 
