@@ -16,7 +16,7 @@
 
 #include <sys/stat.h>
 
-#include "chess/quoted_input.h"
+#include "layout/quoted_file_name.h"
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
 #include "layout/image_numbers.h"
@@ -108,7 +108,7 @@ bool png_size(const std::string& path, std::int32_t* width, std::int32_t* height
 // made for it.
 bool check_file(const std::string& path, bool* png, std::string* error)
 {
-    const std::string name = "рисунок " + quoted_input(path);
+    const std::string name = "рисунок " + quoted_file_name(path);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     struct stat info;
     const int reason = !file ? errno : fstat(fileno(file), &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
@@ -165,7 +165,7 @@ bool match_squares(GdkPixbuf* picture, const std::string& path, board_squares_sh
             }
         }
         if (best > match_threshold) {
-            *error = "рисунок " + quoted_input(path) + ": клетка " + square_name(n) +
+            *error = "рисунок " + quoted_file_name(path) + ": клетка " + square_name(n) +
                      " не похожа ни на одно изображение набора клеток (диаграмма нарисована другим набором?)";
             return false;
         }
@@ -183,7 +183,7 @@ bool read_back_diagram(const std::string& path, board_squares_shown* squares, st
         return false;
     GdkPixbuf* picture = load_picture(path, png);
     if (!picture) {
-        *error = "не удалось прочитать рисунок " + quoted_input(path);
+        *error = "не удалось прочитать рисунок " + quoted_file_name(path);
         return false;
     }
     const bool matched = match_squares(picture, path, squares, error);

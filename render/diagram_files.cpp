@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 
 #include "chess/quoted_input.h"
+#include "layout/quoted_file_name.h"
 #include "imaging/fonts.h"
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
@@ -102,6 +103,6 @@ bool save_rendered_diagram(const std::string& path, image_format format, std::st
     if (saved)
         return true;
     const std::string why = !gdk_reason.empty() ? gdk_reason : reason ? std::strerror(reason) : "";
-    *error = "не удалось записать " + quoted_input(path) + (why.empty() ? "" : ": " + why);
+    *error = "не удалось записать " + quoted_file_name(path) + (why.empty() ? "" : ": " + why);
     return false;
 }

@@ -8,6 +8,7 @@
 #include "chess/fen.h"
 #include "chess/position_list.h"
 #include "chess/quoted_input.h"
+#include "layout/quoted_file_name.h"
 #include "codec/jpeg_plugin.h"
 #include "imaging/bmp_decoder.h"
 #include "imaging/drawing.h"
@@ -45,7 +46,7 @@ bool start_imaging(const render_options& options, std::string* error)
     font_load(0, u"", 12);
     const std::string set = options.data_folder.empty() ? default_square_set() : options.data_folder;
     if (set.empty()) {
-        *error = "набор клеток не найден: нет ни ./DATA, ни " + quoted_input(user_folder() + "/DATA") +
+        *error = "набор клеток не найден: нет ни ./DATA, ни " + quoted_file_name(user_folder() + "/DATA") +
                  ", ни набора по умолчанию; укажите его ключом --data";
         return false;
     }
@@ -109,7 +110,7 @@ int render_list(const render_options& options)
     for (const std::string& line : list.errors)
         report_problem(line);
     if (list.position_lines == 0)
-        return fail("в списке " + quoted_input(options.list_file) + " нет ни одной позиции");
+        return fail("в списке " + quoted_file_name(options.list_file) + " нет ни одной позиции");
     if (list.positions.empty())
         return 1;  // every position line is bad, and each has been said
     if ((!options.output.empty() && !output_target_read(options.output, &output, &error)) ||

@@ -10,7 +10,7 @@
 
 #include <sys/stat.h>
 
-#include "chess/quoted_input.h"
+#include "layout/quoted_file_name.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ bool check_folder(const std::string& folder, std::string* error)
     const int reason = stat(folder.c_str(), &info) != 0 ? errno : S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
     if (reason == 0)
         return true;
-    *error = "папка для диаграмм " + quoted_input(folder) + " недоступна: " + std::strerror(reason);
+    *error = "папка для диаграмм " + quoted_file_name(folder) + " недоступна: " + std::strerror(reason);
     return false;
 }
 
@@ -61,7 +61,7 @@ bool output_target_read(const std::string& output, output_target* target, std::s
     if (kind == ".png") {
         t.format = image_format::png;
     } else if (kind != ".jpg" && kind != ".jpeg") {
-        *error = "диаграмму " + quoted_input(output) + " не записать: можно .jpg, .jpeg или .png";
+        *error = "диаграмму " + quoted_file_name(output) + " не записать: можно .jpg, .jpeg или .png";
         return false;
     }
     *target = t;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "chess/quoted_input.h"
+#include "layout/quoted_file_name.h"
 #include "imaging/image_store.h"
 #include "layout/image_numbers.h"
 #include "layout/sheet_composition.h"
@@ -133,7 +133,7 @@ void gone(void* data, int worker)
 
 std::string write_failure(const std::string& path, int reason)
 {
-    return "не удалось записать " + quoted_input(path) + ": " + std::strerror(reason ? reason : EIO);
+    return "не удалось записать " + quoted_file_name(path) + ": " + std::strerror(reason ? reason : EIO);
 }
 
 }  // namespace

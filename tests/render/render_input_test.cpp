@@ -106,6 +106,7 @@ const name_row name_rows[] = {
     {"missing/", 1, 1, "!missing/» недоступна"},
     {"missing/mate.jpg", 1, 1, "!missing/» недоступна"},
     {"mate.jpg/x.jpg", 1, 1, "!Not a directory"},
+    {"a-folder-whose-very-long-name-is-not-there-at-all-on-this-disk-or-any/mate.jpg", 1, 1, "!«…ose-very-long-name-is-not-there-at-all-on-this-disk-or-any/» недоступна"},
 };
 
 class output_names : public testing::TestWithParam<name_row> {};
