@@ -70,11 +70,8 @@ bool next_report(const worker_state& w, worker_report* report, std::size_t* leng
     return true;
 }
 
-void take_next(const worker_job& job, int index, worker_state* w)
+void take(const worker_job& job, int index, worker_state* w, const worker_report& report, std::size_t length)
 {
-    worker_report report;
-    std::size_t length = 0;
-    next_report(*w, &report, &length);
     if (report.kind == report_kind::finished)
         w->finished = true;
     else
@@ -82,7 +79,8 @@ void take_next(const worker_job& job, int index, worker_state* w)
     w->taken += length;
 }
 
-// Reads what the worker has sent; the pipe's end closes it.
+// Reads what the worker has sent. The pipe's end closes it, and so does a
+// report too large to be one of ours.
 void read_from(worker_state* w)
 {
     if (w->taken == w->buffer.size()) {
@@ -99,10 +97,10 @@ void read_from(worker_state* w)
         n = read(w->fd, w->buffer.data() + before, read_size);
     while (n < 0 && errno == EINTR);
     w->buffer.resize(before + std::size_t(std::max<ssize_t>(n, 0)));
-    report_header header;
-    const bool corrupt = w->buffer.size() - w->taken >= sizeof header &&
-                         (std::memcpy(&header, w->buffer.data() + w->taken, sizeof header), header.size > largest_payload);
-    if (n <= 0 || corrupt) {
+    report_header header{};
+    if (w->buffer.size() - w->taken >= sizeof header)
+        std::memcpy(&header, w->buffer.data() + w->taken, sizeof header);
+    if (n <= 0 || header.size > largest_payload) {
         close(w->fd);
         w->fd = -1;
     }
@@ -141,7 +139,7 @@ void take_reports(const worker_job& job, std::vector<worker_state>* workers)
             if (wanted >= 0 && wanted != i)
                 continue;
             if (next_report(w, &report, &length)) {
-                take_next(job, i, &w);
+                take(job, i, &w, report, length);
                 took = true;
             } else if (w.fd < 0 && !w.gone) {
                 w.gone = true;
@@ -276,10 +274,10 @@ bool workers_run(const worker_job& job, std::string* abnormal)
     workers.reserve(std::size_t(job.workers));
     std::string why;
     if (!start_workers(job, &workers, &why)) {
-        for (const worker_state& w : workers)
+        for (worker_state& w : workers) {
             kill(w.pid, SIGTERM);
-        for (worker_state& w : workers)
-            close(w.fd), w.fd = -1;
+            close(w.fd);
+        }
         wait_for_workers(&workers, abnormal);
         *abnormal = why;
         return false;
