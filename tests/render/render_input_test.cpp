@@ -23,28 +23,29 @@ board_position kings()
 }
 
 struct marker_row {
+    const char* name;
     const char* squares;
     const char* expected;  // "=b1,e4" the squares marked, or "!part of the refusal"
 };
 
 const marker_row marker_rows[] = {
-    {"e4", "=e4"},
-    {"e4,f5", "=e4,f5"},
-    {"e4, f5", "=e4,f5"},
-    {" E4 ,\tb1 ", "=b1,e4"},
-    {"e4,e4", "=e4"},
-    {"a8,h1", "=a8,h1"},
-    {"e4,", "!пустой элемент"},
-    {",e4", "!пустой элемент"},
-    {"e4,,f5", "!пустой элемент"},
-    {"", "!пустой элемент"},
-    {"e9", "!клетки «e9» нет"},
-    {"e0", "!клетки «e0» нет"},
-    {"i4", "!клетки «i4» нет"},
-    {"e44", "!клетки «e44» нет"},
-    {"e4 f5", "!клетки «e4 f5» нет"},
-    {"a1", "!стоит фигура"},
-    {"h8", "!стоит фигура"},
+    {"one_square", "e4", "=e4"},
+    {"two_squares", "e4,f5", "=e4,f5"},
+    {"space_after_comma", "e4, f5", "=e4,f5"},
+    {"spaces_tabs_and_capitals", " E4 ,\tb1 ", "=b1,e4"},
+    {"same_square_twice", "e4,e4", "=e4"},
+    {"corners", "a8,h1", "=a8,h1"},
+    {"trailing_comma", "e4,", "!пустой элемент"},
+    {"leading_comma", ",e4", "!пустой элемент"},
+    {"double_comma", "e4,,f5", "!пустой элемент"},
+    {"empty_list", "", "!пустой элемент"},
+    {"rank_nine", "e9", "!клетки «e9» нет"},
+    {"rank_zero", "e0", "!клетки «e0» нет"},
+    {"file_i", "i4", "!клетки «i4» нет"},
+    {"three_characters", "e44", "!клетки «e44» нет"},
+    {"space_instead_of_comma", "e4 f5", "!клетки «e4 f5» нет"},
+    {"on_the_white_king", "a1", "!стоит фигура"},
+    {"on_the_black_king", "h8", "!стоит фигура"},
 };
 
 class marker_lists : public testing::TestWithParam<marker_row> {};
@@ -71,7 +72,8 @@ TEST_P(marker_lists, mark_the_named_squares_or_refuse_in_one_line)
     EXPECT_EQ(board_fen(position), "7k/8/8/8/8/8/8/K7") << "a marker is no piece";
 }
 
-INSTANTIATE_TEST_SUITE_P(rows, marker_lists, testing::ValuesIn(marker_rows));
+INSTANTIATE_TEST_SUITE_P(rows, marker_lists, testing::ValuesIn(marker_rows),
+                         [](const testing::TestParamInfo<marker_row>& row) { return row.param.name; });
 
 TEST(marker_lists, ring_cannot_go_where_a_cross_is)
 {
@@ -83,6 +85,7 @@ TEST(marker_lists, ring_cannot_go_where_a_cross_is)
 }
 
 struct name_row {
+    const char* name;
     std::string output;  // relative to a fresh folder holding the folder "out"
     int number, count;
     std::string expected;  // "=file name" or "!part of the refusal"
@@ -90,23 +93,23 @@ struct name_row {
 };
 
 const name_row name_rows[] = {
-    {"mate.jpg", 7, 120, "=mate-007.jpg"},
-    {"mate.jpg", 1, 1, "=mate-001.jpg"},
-    {"mate.jpg", 12, 12000, "=mate-00012.jpg"},
-    {"mate", 2, 10, "=mate-002.jpg"},
-    {"mate.JPEG", 2, 10, "=mate-002.JPEG"},
-    {"mate.Png", 2, 10, "=mate-002.Png", image_format::png},
-    {".hidden", 3, 10, "=.hidden-003.jpg"},
-    {"out.d/x", 3, 10, "=out.d/x-003.jpg"},
-    {"out", 5, 10, "=out/005.jpg"},
-    {"out/", 5, 10, "=out/005.jpg"},
-    {"out/mate.png", 5, 10, "=out/mate-005.png", image_format::png},
-    {"mate.gif", 1, 1, "!можно .jpg, .jpeg или .png"},
-    {"mate.jpg.txt", 1, 1, "!mate.jpg.txt» не записать"},
-    {"missing/", 1, 1, "!missing/» недоступна"},
-    {"missing/mate.jpg", 1, 1, "!missing/» недоступна"},
-    {"mate.jpg/x.jpg", 1, 1, "!Not a directory"},
-    {"a-folder-whose-very-long-name-is-not-there-at-all-on-this-disk-or-any/mate.jpg", 1, 1, "!«…ose-very-long-name-is-not-there-at-all-on-this-disk-or-any/» недоступна"},
+    {"numbered_beside", "mate.jpg", 7, 120, "=mate-007.jpg"},
+    {"one_of_one", "mate.jpg", 1, 1, "=mate-001.jpg"},
+    {"five_digits_for_ten_thousand", "mate.jpg", 12, 12000, "=mate-00012.jpg"},
+    {"no_extension", "mate", 2, 10, "=mate-002.jpg"},
+    {"jpeg_in_capitals", "mate.JPEG", 2, 10, "=mate-002.JPEG"},
+    {"png_any_case", "mate.Png", 2, 10, "=mate-002.Png", image_format::png},
+    {"hidden_file", ".hidden", 3, 10, "=.hidden-003.jpg"},
+    {"dot_in_folder_name", "out.d/x", 3, 10, "=out.d/x-003.jpg"},
+    {"existing_folder", "out", 5, 10, "=out/005.jpg"},
+    {"trailing_slash", "out/", 5, 10, "=out/005.jpg"},
+    {"png_in_folder", "out/mate.png", 5, 10, "=out/mate-005.png", image_format::png},
+    {"gif_refused", "mate.gif", 1, 1, "!можно .jpg, .jpeg или .png"},
+    {"double_extension_refused", "mate.jpg.txt", 1, 1, "!mate.jpg.txt» не записать"},
+    {"missing_folder", "missing/", 1, 1, "!missing/» недоступна"},
+    {"missing_folder_of_file", "missing/mate.jpg", 1, 1, "!missing/» недоступна"},
+    {"file_as_folder", "mate.jpg/x.jpg", 1, 1, "!Not a directory"},
+    {"long_missing_folder", "a-folder-whose-very-long-name-is-not-there-at-all-on-this-disk-or-any/mate.jpg", 1, 1, "!«…ose-very-long-name-is-not-there-at-all-on-this-disk-or-any/» недоступна"},
 };
 
 class output_names : public testing::TestWithParam<name_row> {};
@@ -132,20 +135,22 @@ TEST_P(output_names, number_files_by_list_place_or_refuse_before_drawing)
     EXPECT_EQ(target.single, target.folder ? folder.file("out/001.jpg") : folder.file(row.output));
 }
 
-INSTANTIATE_TEST_SUITE_P(rows, output_names, testing::ValuesIn(name_rows));
+INSTANTIATE_TEST_SUITE_P(rows, output_names, testing::ValuesIn(name_rows),
+                         [](const testing::TestParamInfo<name_row>& row) { return row.param.name; });
 
 struct lines_row {
+    const char* name;
     std::vector<int> lines;  // the list line of each position
     std::string settled;     // 'x' for a position written or failed, '.' for one never reported
     std::string expected;
 };
 
 const lines_row lines_rows[] = {
-    {{3, 4, 5}, "xxx", ""},
-    {{3, 4, 5}, "x.x", "строка 4 не записана"},
-    {{12, 13, 20, 40, 57}, "....x", "строки 12–40 не записаны"},
-    {{12, 13, 40, 41, 57}, "..xx.", "строки 12–13, 57 не записаны"},
-    {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24},
+    {"all_written", {3, 4, 5}, "xxx", ""},
+    {"one_line", {3, 4, 5}, "x.x", "строка 4 не записана"},
+    {"one_range_across_lines_between", {12, 13, 20, 40, 57}, "....x", "строки 12–40 не записаны"},
+    {"two_ranges", {12, 13, 40, 41, 57}, "..xx.", "строки 12–13, 57 не записаны"},
+    {"many_ranges_are_cut", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24},
      ".x.x.x.x.x.x.x.x.x.x.x.x",
      "строки 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, … (всего 12) не записаны"},
 };
@@ -161,6 +166,7 @@ TEST_P(unwritten_lines, are_named_in_compact_ranges)
     EXPECT_EQ(lines_not_written(row.lines, settled), row.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(rows, unwritten_lines, testing::ValuesIn(lines_rows));
+INSTANTIATE_TEST_SUITE_P(rows, unwritten_lines, testing::ValuesIn(lines_rows),
+                         [](const testing::TestParamInfo<lines_row>& row) { return row.param.name; });
 
 }  // namespace
