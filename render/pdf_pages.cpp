@@ -58,7 +58,8 @@ void begin_object(pdf_document* pdf, std::size_t number)
 
 void put_stream(pdf_document* pdf, const std::string& dictionary, std::string_view bytes)
 {
-    put(pdf, "<< " + dictionary + " /Length " + std::to_string(bytes.size()) + " >>\nstream\n");
+    put(pdf, "<< " + dictionary + (dictionary.empty() ? "" : " ") + "/Length " + std::to_string(bytes.size()) +
+                 " >>\nstream\n");
     put(pdf, bytes);
     put(pdf, "\nendstream\nendobj\n");
 }

@@ -160,7 +160,6 @@ bool write_sheets_pdf(const position_list& list, const std::string& pdf_path, co
             report_problem(write_failure(pdf_path, job.pdf.error));
         return false;
     }
-    file.error = 0;
     if (!safe_write_commit(&file)) {
         report_problem(write_failure(pdf_path, file.error));
         return false;
