@@ -5,6 +5,7 @@ sheets of a list; and every malformed input refused with one line, status 1
 and no file. Pictures are decoded by ImageMagick, PDFs read by poppler."""
 
 import os
+import pty
 import random
 import re
 import signal
@@ -357,18 +358,55 @@ class FlatColours(unittest.TestCase):
             self.assertEqual(page.pixel(x, y), (255, 255, 255))
 
 
-    def long_list(self, count):
-        """A list of count positions, one a line and nothing else, so line n is position n."""
+    def long_list(self, count, too_wide=()):
+        """A list of count positions, one a line and nothing else, so line n is
+        position n; the lines too_wide names have a task text wider than the band."""
         pieces, chosen = "QRBNqrbn", random.Random(19)
         with open(self.out("long.txt"), "w") as listing:
-            for _ in range(count):
+            for number in range(1, count + 1):
                 squares = ["."] * 64
                 for man in "Kk" + "".join(chosen.choice(pieces) for _ in range(6)):
                     squares[chosen.choice([i for i in range(64) if squares[i] == "."])] = man
                 ranks = ["".join(squares[r * 8:r * 8 + 8]) for r in range(8)]
                 fen = "/".join(re.sub(r"\.+", lambda m: str(len(m.group())), rank) for rank in ranks)
-                listing.write(fen + "\tМат в 2 хода\n")
+                text = "Кооперативный мат в два хода, " * 3 if number in too_wide else "Мат в 2 хода"
+                listing.write(fen + "\t" + text + "\n")
         return self.out("long.txt")
+
+    def test_on_a_terminal_progress_and_warnings_never_share_a_line(self):
+        wide = (300, 600, 900)
+        listing = self.long_list(1000, too_wide=wide)
+        os.mkdir(self.out("out"))
+        leader, follower = pty.openpty()
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        program = subprocess.Popen([RENDER, "--list", listing, "--data", self.data, "-o", self.out("out/")],
+                                   stderr=follower, env=env)
+        os.close(follower)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(leader, 65536)
+            except OSError:  # the terminal closed with the program
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(leader)
+        self.assertEqual(program.wait(), 0)
+        # What the terminal shows: each carriage return starts its line over.
+        screen = []
+        for line in shown.decode().replace("\r\n", "\n").split("\n"):
+            cells = []
+            for part in line.split("\r"):
+                cells[:len(part)] = part
+            screen.append("".join(cells).rstrip())
+        screen = [line for line in screen if line]
+        warnings = [line for line in screen if "текст задания шире" in line]
+        self.assertEqual(sorted(int(re.search(r"строка (\d+)", line).group(1)) for line in warnings), list(wide), shown)
+        for line in screen:
+            self.assertRegex(line, r"^chess-diagram-render: (строка \d+: текст задания шире.*|\d+ из 1000)$")
+        self.assertEqual(screen[-1], "chess-diagram-render: 1000 из 1000")
 
     def start_list(self, *arguments, **options):
         env = dict(os.environ)
