@@ -1,13 +1,14 @@
 // What a board square of a diagram shows, as one letter: a FEN piece letter
 // (KQRBNP white, kqrbnp black), nothing, or one of the two problem markers;
-// and which image of the square set draws it. The renderer draws from these
-// letters and the read-back gives them back.
+// which image of the square set draws it, and the way to and from FEN. The
+// renderer draws from these letters and the read-back gives them back.
 #pragma once
 
 #include <array>
 #include <string>
 #include <string_view>
 
+#include "chess/fen.h"
 #include "layout/diagram_layout.h"
 #include "layout/image_numbers.h"
 
@@ -19,6 +20,12 @@ constexpr std::string_view piece_letters = "KQRBNPkqrbnp";
 // Squares in board order: down each column from rank 8, columns from file a
 // (square n of 1..64 is at index n - 1, as the editor numbers its squares).
 using board_squares_shown = std::array<char, board_squares>;
+
+// The squares of a FEN record in board order, and the board field of FEN
+// for squares in board order (markers count as empty squares): what a
+// front end needs to draw a FEN, or to say which position it read back.
+board_squares_shown board_from_fen(const fen_record& record);
+std::string board_fen(const board_squares_shown& squares);
 
 // "e4" for board square n.
 inline std::string square_name(int n)

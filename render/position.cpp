@@ -1,17 +1,9 @@
-// The diagram numbers its squares down each column from the top-left, FEN
-// along each rank from a1; these functions move between the two, and read
-// the square lists that put markers on a diagram.
+// Square lists put markers on a diagram: "e4,f5", as people type them.
 #include "render/position.h"
 
 #include "chess/quoted_input.h"
 
 namespace {
-
-// Board square n's index in FEN's order (a1 = 0 ... h8 = 63).
-int fen_square(int n)
-{
-    return square_at(board_column(n) - 1, 8 - board_row(n));
-}
 
 std::string_view without_spaces(std::string_view text)
 {
@@ -40,26 +32,6 @@ bool put_marker(std::string_view name, char marker, board_position* position, st
 }
 
 }  // namespace
-
-board_position board_from_fen(const fen_record& record)
-{
-    board_position position;
-    for (int n = 1; n <= board_squares; n++) {
-        const char c = record.squares[std::size_t(fen_square(n))];
-        position[std::size_t(n - 1)] = c == no_piece ? empty_square : c;
-    }
-    return position;
-}
-
-std::string board_fen(const board_position& position)
-{
-    std::array<char, 64> squares;
-    for (int n = 1; n <= board_squares; n++) {
-        const char c = position[std::size_t(n - 1)];
-        squares[std::size_t(fen_square(n))] = piece_letters.find(c) == std::string_view::npos ? no_piece : c;
-    }
-    return fen_placement(squares);
-}
 
 int square_from_name(std::string_view name)
 {

@@ -1,22 +1,14 @@
 // A position as the renderer draws it: what each of the 64 board squares
-// shows, taken from a FEN that chess/fen.h has read, with the problem
-// markers put on it; square names such as e4, and the FEN board field of a
-// position read back from a diagram.
+// shows (layout/square_content.h, from a FEN that chess/fen.h has read),
+// with the problem markers put on it by square names such as e4.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "chess/fen.h"
 #include "layout/square_content.h"
 
 using board_position = board_squares_shown;
-
-// The squares of a FEN record in board order.
-board_position board_from_fen(const fen_record& record);
-
-// The board field of a position; markers count as empty squares.
-std::string board_fen(const board_position& position);
 
 // "e4" or "E4" -> its board square 1..64; 0 for a name that is not a square.
 int square_from_name(std::string_view name);
