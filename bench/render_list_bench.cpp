@@ -1,17 +1,24 @@
-// chess-diagram-render --list of 1000 positions, the way a problem column or
-// a collection is drawn, in diagrams per second.
+// chess-diagram-render on long lists, the way a problem column or a
+// collection is drawn: diagrams per second and peak memory.
 //
-// ours:  the real program on a list of 1000 positions at s = 60, each with a
-//        task text, writing 1000 JPEG files; wall time per diagram.
-// peer:  ImageMagick's convert, which a user would otherwise script: one run
-//        per diagram composing the same 68 images and the text, as many runs
-//        at a time as there are processors; wall time per diagram.
-// limit: what no renderer can beat: the 68 square copies and one TurboJPEG
-//        encode at the same quality and subsampling per diagram, on every
-//        processor at once (the time of one divided by the processors).
+// --list of 10,000 positions at s = 60, each with a task text, writing
+// 10,000 JPEG files:
+//   ours:  the real program; wall time per diagram, and the peak resident
+//          memory of all its processes together.
+//   peer:  ImageMagick's convert, which a user would otherwise script: one
+//          run per diagram composing the same 68 images and the text, as many
+//          runs at a time as there are processors; wall time per diagram.
+//   limit: what no renderer can beat: the 68 square copies and one TurboJPEG
+//          encode at the same quality and subsampling per diagram, on every
+//          processor at once (the time of one divided by the processors).
+// --sheets of 1,000 positions (250 A4 pages), on one processor and on all:
+//   ours:  the real program; wall time per diagram.
+//   peer:  convert composing four of our diagrams on a sheet and writing it
+//          as an A4 PDF page, as many at a time as processors; per diagram.
 //
 // Run by make bench, under xvfb-run, so the program draws its text as the
-// editor does.
+// editor does. An argument names another chess-diagram-render to measure
+// (an older build, say) in place of this build's.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,9 +40,11 @@ namespace {
 namespace fs = std::filesystem;
 using clock_type = std::chrono::steady_clock;
 
-constexpr int positions = 1000;
+constexpr int positions = 10000;
+constexpr int sheet_positions = 1000;
 constexpr int peer_positions = 40;
-constexpr int repetitions = 5;
+constexpr int peer_sheets = 10;
+constexpr int repetitions = 3;
 constexpr int s = 60;
 constexpr int width = 9 * s, height = 9 * s + s / 2;
 const char* const task_texts[] = {"Мат в 2 хода", "Мат в 3 хода", "Выигрыш", "Ничья", "Кооперативный мат в 2 хода"};
@@ -50,7 +60,28 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-int run(const std::vector<std::string>& command)
+long resident_kb(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+// The resident memory of a process and its children, in kB.
+long tree_resident_kb(pid_t pid)
+{
+    long total = resident_kb(pid);
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    for (pid_t child; children >> child;)
+        total += resident_kb(child);
+    return total;
+}
+
+// Runs a command, on the first processor only when asked; its exit status.
+// Samples the memory of its processes every 20 ms into *peak_kb when given.
+int run(const std::vector<std::string>& command, bool one_processor = false, long* peak_kb = nullptr)
 {
     std::vector<char*> argv;
     for (const std::string& part : command)
@@ -58,11 +89,21 @@ int run(const std::vector<std::string>& command)
     argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
+        if (one_processor) {
+            cpu_set_t first;
+            CPU_ZERO(&first);
+            CPU_SET(0, &first);
+            sched_setaffinity(0, sizeof first, &first);
+        }
         execvp(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (peak_kb)
+            *peak_kb = std::max(*peak_kb, tree_resident_kb(pid));
+        usleep(20000);
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -131,20 +172,100 @@ int square_image(const position& p, int r, int f)
     return light ? odd : odd + 1;
 }
 
-double ours_ms(const fs::path& work, const std::string& renderer)
+void render_or_stop(const std::vector<std::string>& command, bool one_processor, long* peak_kb)
+{
+    if (run(command, one_processor, peak_kb) != 0) {
+        std::fprintf(stderr, "render_list_bench: the renderer failed\n");
+        std::exit(1);
+    }
+}
+
+// Per diagram; keeps the first diagrams of the last run in work/diagrams for the sheet peer.
+double ours_list_ms(const fs::path& work, const std::string& renderer, long* peak_kb)
 {
     std::vector<double> times;
     for (int i = 0; i < repetitions; i++) {
         fs::path out = work / ("ours" + std::to_string(i));
         fs::create_directory(out);
         auto start = clock_type::now();
-        if (run({renderer, "--list", (work / "list.txt").string(), "--data", (work / "DATA").string(), "-o",
-                 (out / "d.jpg").string()}) != 0) {
-            std::fprintf(stderr, "render_list_bench: the renderer failed\n");
-            std::exit(1);
-        }
+        render_or_stop({renderer, "--list", (work / "list.txt").string(), "--data", (work / "DATA").string(), "-o",
+                        (out / "d.jpg").string()},
+                       false, peak_kb);
         times.push_back(ms_since(start) / positions);
+        if (i + 1 == repetitions) {
+            fs::create_directory(work / "diagrams");
+            for (int n = 1; n <= 4 * peer_sheets; n++) {
+                char name[32];
+                std::snprintf(name, sizeof name, "d-%05d.jpg", n);
+                fs::copy_file(out / name, work / "diagrams" / name);
+            }
+        }
         fs::remove_all(out);
+    }
+    return median(times);
+}
+
+double ours_sheets_ms(const fs::path& work, const std::string& renderer, bool one_processor)
+{
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; i++) {
+        auto start = clock_type::now();
+        render_or_stop({renderer, "--list", (work / "sheets.txt").string(), "--data", (work / "DATA").string(),
+                        "--sheets", (work / "sheets.pdf").string()},
+                       one_processor, nullptr);
+        times.push_back(ms_since(start) / sheet_positions);
+        fs::remove(work / "sheets.pdf");
+    }
+    return median(times);
+}
+
+// Runs the commands, at most `processors` at a time.
+void run_all(std::vector<std::vector<std::string>> commands, int processors)
+{
+    std::vector<pid_t> running;
+    for (std::vector<std::string>& command : commands) {
+        if (int(running.size()) == processors) {
+            waitpid(running.front(), nullptr, 0);
+            running.erase(running.begin());
+        }
+        std::vector<char*> argv;
+        for (std::string& part : command)
+            argv.push_back(part.data());
+        argv.push_back(nullptr);
+        pid_t pid = fork();
+        if (pid == 0) {
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        running.push_back(pid);
+    }
+    for (pid_t pid : running)
+        waitpid(pid, nullptr, 0);
+}
+
+// convert composing four of our diagrams on a sheet, written as one A4 PDF
+// page at the sheet's resolution with zip compression; per diagram.
+double peer_sheets_ms(const fs::path& work, int processors)
+{
+    std::vector<std::vector<std::string>> commands;
+    for (int k = 0; k < peer_sheets; k++) {
+        std::vector<std::string> command = {"convert", "-size", "1180x1628", "xc:white"};
+        for (int cell = 0; cell < 4; cell++) {
+            char name[32];
+            std::snprintf(name, sizeof name, "d-%05d.jpg", 4 * k + cell + 1);
+            const int x = 40 + (cell % 2) * (width + 20), y = 40 + (cell / 2) * (height + 20);
+            command.insert(command.end(), {(work / "diagrams" / name).string(), "-geometry",
+                                           "+" + std::to_string(x) + "+" + std::to_string(y), "-composite"});
+        }
+        command.insert(command.end(), {"-units", "PixelsPerInch", "-density", "142.72x139.24", "-compress", "Zip",
+                                       (work / ("peer-sheet" + std::to_string(k) + ".pdf")).string()});
+        commands.push_back(command);
+    }
+    std::vector<double> times;
+    for (int repetition = 0; repetition < 3; repetition++) {
+        auto start = clock_type::now();
+        run_all(commands, processors);
+        times.push_back(ms_since(start) / (4 * peer_sheets));
     }
     return median(times);
 }
@@ -153,45 +274,31 @@ double peer_ms(const fs::path& work, const std::vector<position>& list, int proc
 {
     const fs::path data = work / "DATA";
     auto image = [&data](int n) { return (data / (std::to_string(n) + ".jpg")).string(); };
+    std::vector<std::vector<std::string>> commands;
+    for (int i = 0; i < peer_positions; i++) {
+        std::vector<std::string> command = {"convert", "-size", std::to_string(width) + "x" + std::to_string(height),
+                                            "xc:white"};
+        auto place = [&command](const std::string& file, int x, int y) {
+            command.insert(command.end(), {file, "-geometry", "+" + std::to_string(x) + "+" + std::to_string(y),
+                                           "-composite"});
+        };
+        place(image(27), 0, 0);
+        place(image(27), 0, 8 * s + s / 2);
+        place(image(28), 0, s / 2);
+        place(image(28), 8 * s + s / 2, s / 2);
+        for (int f = 0; f < 8; f++)
+            for (int r = 0; r < 8; r++)
+                place(image(square_image(list[std::size_t(i)], r, f)), (f + 1) * s - s / 2, (r + 1) * s - s / 2);
+        command.insert(command.end(), {"-font", "DejaVu-Sans", "-pointsize", "12", "-fill", "black", "-gravity",
+                                       "North", "-annotate", "+0+" + std::to_string(9 * s + 2), task_texts[i % 5],
+                                       "-quality", "70", "-sampling-factor", "2x2",
+                                       (work / ("peer" + std::to_string(i) + ".jpg")).string()});
+        commands.push_back(command);
+    }
     std::vector<double> times;
     for (int repetition = 0; repetition < 3; repetition++) {
         auto start = clock_type::now();
-        std::vector<pid_t> running;
-        for (int i = 0; i < peer_positions; i++) {
-            std::vector<std::string> command = {"convert", "-size", std::to_string(width) + "x" + std::to_string(height),
-                                                "xc:white"};
-            auto place = [&command](const std::string& file, int x, int y) {
-                command.insert(command.end(), {file, "-geometry", "+" + std::to_string(x) + "+" + std::to_string(y),
-                                               "-composite"});
-            };
-            place(image(27), 0, 0);
-            place(image(27), 0, 8 * s + s / 2);
-            place(image(28), 0, s / 2);
-            place(image(28), 8 * s + s / 2, s / 2);
-            for (int f = 0; f < 8; f++)
-                for (int r = 0; r < 8; r++)
-                    place(image(square_image(list[std::size_t(i)], r, f)), (f + 1) * s - s / 2, (r + 1) * s - s / 2);
-            command.insert(command.end(), {"-font", "DejaVu-Sans", "-pointsize", "12", "-fill", "black", "-gravity",
-                                           "North", "-annotate", "+0+" + std::to_string(9 * s + 2),
-                                           task_texts[i % 5], "-quality", "70", "-sampling-factor", "2x2",
-                                           (work / ("peer" + std::to_string(i) + ".jpg")).string()});
-            if (int(running.size()) == processors) {
-                waitpid(running.front(), nullptr, 0);
-                running.erase(running.begin());
-            }
-            std::vector<char*> argv;
-            for (std::string& part : command)
-                argv.push_back(part.data());
-            argv.push_back(nullptr);
-            pid_t pid = fork();
-            if (pid == 0) {
-                execvp(argv[0], argv.data());
-                _exit(127);
-            }
-            running.push_back(pid);
-        }
-        for (pid_t pid : running)
-            waitpid(pid, nullptr, 0);
+        run_all(commands, processors);
         times.push_back(ms_since(start) / peer_positions);
     }
     return median(times);
@@ -245,9 +352,10 @@ double limit_ms(const fs::path& work, const std::vector<position>& list)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     const fs::path build = fs::canonical("/proc/self/exe").parent_path().parent_path();
+    const std::string renderer = argc > 1 ? argv[1] : (build / "chess-diagram-render").string();
     char pattern[] = "/tmp/chess-render-bench-XXXXXX";
     if (!mkdtemp(pattern))
         return 1;
@@ -257,19 +365,34 @@ int main()
         return 1;
     const std::vector<position> list = make_positions(positions);
     {
-        std::ofstream out(work / "list.txt");
-        for (int i = 0; i < positions; i++)
-            out << list[std::size_t(i)].fen() << " w - - 0 1\t" << task_texts[i % 5] << "\n";
+        std::ofstream out(work / "list.txt"), sheets(work / "sheets.txt");
+        for (int i = 0; i < positions; i++) {
+            const std::string line = list[std::size_t(i)].fen() + " w - - 0 1\t" + task_texts[i % 5] + "\n";
+            out << line;
+            if (i < sheet_positions)
+                sheets << line;
+        }
     }
     const int processors = int(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
-    const double ours = ours_ms(work, (build / "chess-diagram-render").string());
+    long peak_kb = 0;
+    const double ours = ours_list_ms(work, renderer, &peak_kb);
     const double limit = limit_ms(work, list) / processors;
     const double peer = peer_ms(work, list, processors);
+    const double sheets_one = ours_sheets_ms(work, renderer, true);
+    const double sheets_all = ours_sheets_ms(work, renderer, false);
+    const double peer_sheets_one = peer_sheets_ms(work, 1);
+    const double peer_sheets_all = peer_sheets_ms(work, processors);
     fs::remove_all(work);
 
     std::printf("render --list of %d positions on %d processors, diagrams per second:\n", positions, processors);
-    std::printf("  ours %.0f (target 1000), peer %.0f, limit %.0f\n", 1000 / ours, 1000 / peer, 1000 / limit);
+    std::printf("  ours %.0f (target 1000), peer %.0f, limit %.0f; peak resident memory %.1f MB\n", 1000 / ours,
+                1000 / peer, 1000 / limit, double(peak_kb) / 1024);
     std::printf("  ours/peer %.3f, ours/limit %.2f (times per diagram)\n", ours / peer, ours / limit);
+    std::printf("render --sheets of %d positions, diagrams per second:\n", sheet_positions);
+    std::printf("  1 processor: ours %.0f, peer %.0f; %d processors: ours %.0f, peer %.0f\n", 1000 / sheets_one,
+                1000 / peer_sheets_one, processors, 1000 / sheets_all, 1000 / peer_sheets_all);
     std::printf("table|render --list, per diagram|%.4f|%.4f|%.4f\n", ours, peer, limit);
+    std::printf("table|render --sheets, 1 processor|%.4f|%.4f|0\n", sheets_one, peer_sheets_one);
+    std::printf("table|render --sheets, %d processors|%.4f|%.4f|0\n", processors, sheets_all, peer_sheets_all);
     return 0;
 }

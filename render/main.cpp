@@ -1,9 +1,14 @@
 // chess-diagram-render: the editor's diagrams from positions written as FEN,
 // print sheets of them as PDF, and positions read back from diagrams. It
 // draws through the same layers as the editor, so the look is the editor's.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "chess/fen.h"
+#include "chess/position_list.h"
+#include "chess/quoted_input.h"
+#include "layout/quoted_file_name.h"
 #include "codec/jpeg_plugin.h"
 #include "imaging/bmp_decoder.h"
 #include "imaging/drawing.h"
@@ -11,11 +16,13 @@
 #include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
 #include "layout/folders.h"
+#include "layout/read_back.h"
 #include "layout/square_set.h"
+#include "render/console.h"
 #include "render/diagram_files.h"
+#include "render/interruption.h"
+#include "render/listed_diagrams.h"
 #include "render/options.h"
-#include "render/position_list.h"
-#include "render/read_back.h"
 #include "render/sheets_pdf.h"
 
 namespace {
@@ -39,27 +46,56 @@ bool start_imaging(const render_options& options, std::string* error)
     font_load(0, u"", 12);
     const std::string set = options.data_folder.empty() ? default_square_set() : options.data_folder;
     if (set.empty()) {
-        *error = "набор клеток не найден: нет ни ./DATA, ни " + user_folder() +
-                 "/DATA, ни набора по умолчанию; укажите его ключом --data";
+        *error = "набор клеток не найден: нет ни ./DATA, ни " + quoted_file_name(user_folder() + "/DATA") +
+                 ", ни набора по умолчанию; укажите его ключом --data";
         return false;
     }
     return square_set_load(set, error);
 }
 
+// The task text as the editor's one-line field could hold it.
+bool check_task_text(const std::string& task_text, std::string* error)
+{
+    const bool control = std::any_of(task_text.begin(), task_text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+    if (!is_valid_utf8(task_text))
+        *error = "текст задания не в кодировке UTF-8: " + quoted_input(task_text);
+    else if (control)
+        *error = "в тексте задания управляющий знак: " + quoted_input(task_text);
+    return error->empty();
+}
+
+bool read_position(const render_options& options, board_position* position, std::string* error)
+{
+    fen_record record;
+    if (!fen_read(options.fen, &record, error))
+        return false;
+    *position = board_from_fen(record);
+    for (const std::string& squares : options.cross_squares)
+        if (!place_markers(squares, cross_marker, position, error))
+            return false;
+    for (const std::string& squares : options.ring_squares)
+        if (!place_markers(squares, ring_marker, position, error))
+            return false;
+    return check_task_text(options.task_text, error);
+}
+
 int render_one(const render_options& options)
 {
     board_position position;
-    std::string error;
-    if (!parse_fen(options.fen, &position, &error) ||
-        !place_markers(options.cross_squares, cross_marker, &position, &error) ||
-        !place_markers(options.ring_squares, ring_marker, &position, &error))
-        return fail(error);
-    if (!g_utf8_validate(options.task_text.data(), gssize(options.task_text.size()), nullptr))
-        return fail("текст задания не в кодировке UTF-8");
-    if (!start_imaging(options, &error))
+    output_target output;
+    std::string error, warning;
+    if (!read_position(options, &position, &error) || !output_target_read(options.output, &output, &error) ||
+        !start_imaging(options, &error))
         return fail(error);
     open_display_if_any();
-    if (!write_diagram_file(position, text_from_utf8(options.task_text), options.output, &error))
+    if (!draw_position(position, options.task_text, &error, &warning))
+        return fail(error);
+    if (!warning.empty())
+        report_problem(warning);
+    if (!save_rendered_diagram(output.single, output.format, &error))
         return fail(error);
     return 0;
 }
@@ -67,26 +103,44 @@ int render_one(const render_options& options)
 int render_list(const render_options& options)
 {
     position_list list;
+    output_target output;
     std::string error;
-    if (!read_position_list(options.list_file, &list, &error))
+    if (!position_list_read(options.list_file, &list, &error))
         return fail(error);
     for (const std::string& line : list.errors)
-        fail(line);
-    if (!start_imaging(options, &error))
+        report_problem(line);
+    if (list.position_lines == 0)
+        return fail("в списке " + quoted_file_name(options.list_file) + " нет ни одной позиции");
+    if (list.positions.empty())
+        return 1;  // every position line is bad, and each has been said
+    if ((!options.output.empty() && !output_target_read(options.output, &output, &error)) ||
+        !start_imaging(options, &error))
         return fail(error);
-    bool written = true;
-    if (!options.sheets_pdf.empty())
-        written = write_sheets_pdf(list, options.sheets_pdf, options.output);
-    else
-        written = write_listed_diagrams(list, options.output);
+    const bool written = options.sheets_pdf.empty()
+                             ? write_listed_diagrams(list, output)
+                             : write_sheets_pdf(list, options.sheets_pdf, options.output.empty() ? nullptr : &output);
     return written && list.errors.empty() ? 0 : 1;
+}
+
+// The board field, then a line per marker kind present: "cross: e4,f5".
+void print_read_position(const board_position& position)
+{
+    std::printf("%s\n", board_fen(position).c_str());
+    for (auto [marker, name] : {std::pair{cross_marker, "cross"}, std::pair{ring_marker, "ring"}}) {
+        std::string squares;
+        for (int n = 1; n <= board_squares; n++)
+            if (position[std::size_t(n - 1)] == marker)
+                squares += (squares.empty() ? "" : ",") + square_name(n);
+        if (!squares.empty())
+            std::printf("%s: %s\n", name, squares.c_str());
+    }
 }
 
 int read_back(const render_options& options)
 {
     std::string error;
     board_position position;
-    if (!start_imaging(options, &error) || !read_diagram(options.read_file, &position, &error))
+    if (!start_imaging(options, &error) || !read_back_diagram(options.read_file, &position, &error))
         return fail(error);
     print_read_position(position);
     return 0;
@@ -96,6 +150,7 @@ int read_back(const render_options& options)
 
 int main(int argc, char** argv)
 {
+    interruption_install();
     render_options options;
     std::string error;
     if (!parse_render_options(argc, argv, &options, &error))

@@ -3,9 +3,9 @@
 // rest of the program can trust them.
 #include "render/options.h"
 
-#include <cstdio>
-#include <cstring>
 #include <string_view>
+
+#include "chess/quoted_input.h"
 
 const char render_usage[] =
     "Использование:\n"
@@ -15,43 +15,48 @@ const char render_usage[] =
     "\n"
     "Рисует диаграммы шахматных задач так же, как редактор chess-diagram, и читает их обратно.\n"
     "\n"
-    "  --fen FEN        позиция: поле доски FEN (KQRBNP белые, kqrbnp чёрные, цифры — пустые клетки,\n"
-    "                   / между рядами, первым ряд 8); остальные поля полного FEN не нужны\n"
+    "  --fen FEN        позиция: FEN или строка EPD (KQRBNP белые, kqrbnp чёрные, цифры — пустые\n"
+    "                   клетки, / между рядами, первым ряд 8); поля после доски не обязательны,\n"
+    "                   но если есть, проверяются\n"
     "  --text ТЕКСТ     текст задания под доской\n"
-    "  --cross КЛЕТКИ   клетки с крестиком, через запятую: e4,f5\n"
+    "  --cross КЛЕТКИ   клетки с крестиком, через запятую: e4,f5 или \"e4, f5\"\n"
     "  --ring КЛЕТКИ    клетки с кружком\n"
     "  --data ПАПКА     набор клеток 1.jpg … 32.jpg (без него ./DATA, иначе ~/chess-diagram/DATA,\n"
     "                   иначе набор из установки)\n"
-    "  -o ФАЙЛ          куда записать диаграмму; для списка ФАЙЛ-001.jpg, ФАЙЛ-002.jpg, …\n"
-    "  --list СПИСОК    по позиции в строке: FEN, табуляция, текст задания; пустые строки\n"
-    "                   и строки с # в начале пропускаются\n"
+    "  -o ФАЙЛ          куда записать диаграмму: .jpg или .jpeg — JPEG, .png — PNG без потерь;\n"
+    "                   для списка ФАЙЛ-001.jpg, ФАЙЛ-002.jpg, …; папка (или имя с / в конце) —\n"
+    "                   ПАПКА/001.jpg, ПАПКА/002.jpg, … (для --fen — ПАПКА/001.jpg)\n"
+    "  --list СПИСОК    по позиции в строке: FEN, табуляция, текст задания (или строка EPD,\n"
+    "                   текст — из её id); пустые строки и строки с # в начале пропускаются\n"
     "  --sheets ФАЙЛ    листы печати по четыре диаграммы, страница A4 на лист, в PDF\n"
     "  --read ФАЙЛ      напечатать позицию (FEN) и клетки с метками диаграммы,\n"
     "                   нарисованной редактором или этой программой с тем же набором клеток\n"
     "  -h, --help       эта справка\n"
     "\n"
     "Код выхода 0, если всё сделано; 1, если нет (причина одной строкой на stderr;\n"
-    "при ошибке файл не пишется, а из списка пишутся все правильные позиции).\n";
+    "при ошибке файл не пишется, а из списка пишутся все правильные позиции);\n"
+    "130 после Ctrl-C и 143 после SIGTERM (недописанные файлы удаляются).\n";
 
 namespace {
 
 struct option_entry {
     const char* name;
-    std::string render_options::*value;
-    render_mode mode;  // the mode this option starts, or none
+    std::string render_options::*value;              // an option given once
+    std::vector<std::string> render_options::*list;  // or one that may be repeated
+    render_mode mode;                                // the mode this option starts, or none
 };
 
 constexpr option_entry option_table[] = {
-    {"--fen", &render_options::fen, render_mode::one_position},
-    {"--list", &render_options::list_file, render_mode::position_list},
-    {"--read", &render_options::read_file, render_mode::read_back},
-    {"--text", &render_options::task_text, render_mode::none},
-    {"--cross", &render_options::cross_squares, render_mode::none},
-    {"--ring", &render_options::ring_squares, render_mode::none},
-    {"--data", &render_options::data_folder, render_mode::none},
-    {"-o", &render_options::output, render_mode::none},
-    {"--output", &render_options::output, render_mode::none},
-    {"--sheets", &render_options::sheets_pdf, render_mode::none},
+    {"--fen", &render_options::fen, nullptr, render_mode::one_position},
+    {"--list", &render_options::list_file, nullptr, render_mode::position_list},
+    {"--read", &render_options::read_file, nullptr, render_mode::read_back},
+    {"--text", &render_options::task_text, nullptr, render_mode::none},
+    {"--cross", nullptr, &render_options::cross_squares, render_mode::none},
+    {"--ring", nullptr, &render_options::ring_squares, render_mode::none},
+    {"--data", &render_options::data_folder, nullptr, render_mode::none},
+    {"-o", &render_options::output, nullptr, render_mode::none},
+    {"--output", &render_options::output, nullptr, render_mode::none},
+    {"--sheets", &render_options::sheets_pdf, nullptr, render_mode::none},
 };
 
 const option_entry* find_option(std::string_view name)
@@ -104,7 +109,7 @@ bool parse_render_options(int argc, char** argv, render_options* options, std::s
         const bool joined = argument.rfind("--", 0) == 0 && equals != std::string_view::npos;
         const option_entry* entry = find_option(joined ? argument.substr(0, equals) : argument);
         if (!entry) {
-            *error = "неизвестный ключ «" + std::string(argument) + "» (справка: --help)";
+            *error = "неизвестный ключ " + quoted_input(argument) + " (справка: --help)";
             return false;
         }
         if (!joined && i + 1 >= argc) {
@@ -112,15 +117,15 @@ bool parse_render_options(int argc, char** argv, render_options* options, std::s
             return false;
         }
         const std::string value(joined ? argument.substr(equals + 1) : std::string_view(argv[++i]));
-        std::string& field = o.*(entry->value);
         // Markers may be given in several lists; everything else once.
-        const bool markers = entry->value == &render_options::cross_squares ||
-                             entry->value == &render_options::ring_squares;
-        if (!field.empty() && !markers) {
+        if (entry->list) {
+            (o.*(entry->list)).push_back(value);
+        } else if (!(o.*(entry->value)).empty()) {
             *error = "ключ " + std::string(entry->name) + " указан дважды";
             return false;
+        } else {
+            o.*(entry->value) = value;
         }
-        field = field.empty() ? value : field + "," + value;
         if (entry->mode != render_mode::none) {
             if (o.mode != render_mode::none && o.mode != render_mode::help) {
                 *error = "--fen, --list и --read нельзя указывать вместе";
@@ -136,7 +141,3 @@ bool parse_render_options(int argc, char** argv, render_options* options, std::s
     return true;
 }
 
-void report_problem(const std::string& line)
-{
-    std::fprintf(stderr, "chess-diagram-render: %s\n", line.c_str());
-}

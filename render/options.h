@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class render_mode { none, help, one_position, position_list, read_back };
 
@@ -10,8 +11,8 @@ struct render_options {
     render_mode mode = render_mode::none;
     std::string fen;
     std::string task_text;  // UTF-8, as given
-    std::string cross_squares;  // "e4,f5"
-    std::string ring_squares;
+    std::vector<std::string> cross_squares;  // each as given: "e4,f5"
+    std::vector<std::string> ring_squares;
     std::string data_folder;  // empty: ./DATA, else ~/chess-diagram/DATA, else the installed set
     std::string output;       // -o
     std::string list_file;
@@ -24,6 +25,3 @@ struct render_options {
 bool parse_render_options(int argc, char** argv, render_options* options, std::string* error);
 
 extern const char render_usage[];
-
-// One line on standard error, prefixed with the program's name.
-void report_problem(const std::string& line);

@@ -1,132 +1,168 @@
-// Each sheet is composed as the editor composes its print sheet, then
-// painted onto an A4 page scaled on each axis on its own, as printing does;
-// the page keeps the sheet's 1180 x 1628 pixels rather than printing's 72
-// per inch. The PDF goes through the safe write: it replaces an earlier one
-// only once cairo has finished it without error.
+// Sheet k goes to worker k mod n, and the writer takes each worker's reports
+// only when its next sheet is the one due, so sheets arrive in list order and
+// a worker running ahead waits on its full pipe: memory stays flat whatever
+// the list's length. Drawing, composing and compressing a sheet all happen in
+// the workers; the writer copies bytes.
 #include "render/sheets_pdf.h"
 
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
-#include <cairo-pdf.h>
-#include <cairo.h>
-
-#include "imaging/cairo_pixels.h"
+#include "layout/quoted_file_name.h"
 #include "imaging/image_store.h"
 #include "layout/image_numbers.h"
 #include "layout/sheet_composition.h"
+#include "render/console.h"
 #include "render/diagram_files.h"
-#include "render/options.h"
+#include "render/list_outcome.h"
+#include "render/pdf_pages.h"
+#include "render/workers.h"
 #include "toolkit/safe_write.h"
 
 namespace {
 
-constexpr double a4_width_points = 210.0 / 25.4 * 72.0;
-constexpr double a4_height_points = 297.0 / 25.4 * 72.0;
-
-// Where cairo's bytes go, and the reason of the first write that failed:
-// cairo reports only that a write failed, and errno is gone by then.
-struct pdf_output {
-    safe_write file;
-    int write_error;
+struct sheet_job {
+    const position_list* list;
+    const output_target* output;  // null: no diagram files
+    int sheets;
+    int workers;
+    int next_sheet = 0;             // the sheet the writer takes next
+    std::vector<char> worker_gone;  // its remaining sheets will never come
+    pdf_document pdf;
+    list_outcome outcome;
 };
 
-cairo_status_t write_to_file(void* closure, const unsigned char* data, unsigned int length)
+std::string on_line(const listed_position& entry, const std::string& what)
 {
-    auto* output = static_cast<pdf_output*>(closure);
-    if (std::fwrite(data, 1, length, output->file.stream) == length)
-        return CAIRO_STATUS_SUCCESS;
-    if (!output->write_error)
-        output->write_error = errno ? errno : EIO;
-    return CAIRO_STATUS_WRITE_ERROR;
+    return "строка " + std::to_string(entry.line) + ": " + what;
 }
 
-// Puts the sheet of up to four diagrams on a page of its own; false when
-// the sheet could not be composed.
-bool add_page(cairo_t* cr, std::vector<GdkPixbuf*>* diagrams)
+// Draws the diagram of position index (writing its file when asked for); a
+// copy of it for the sheet, or null when it could not be drawn.
+GdkPixbuf* draw_for_sheet(const sheet_job& job, int index, int fd)
 {
-    const bool composed = sheet_compose(sheet_image, diagrams->data(), int(diagrams->size()));
-    for (GdkPixbuf* diagram : *diagrams)
-        g_object_unref(diagram);
-    diagrams->clear();
-    GdkPixbuf* pixels = composed ? image_handle(sheet_image) : nullptr;
-    cairo_surface_t* sheet =
-        pixels ? cairo_surface_from_pixels(gdk_pixbuf_get_pixels(pixels), sheet_width, sheet_height,
-                                           gdk_pixbuf_get_rowstride(pixels), gdk_pixbuf_get_has_alpha(pixels))
-               : nullptr;
-    if (!sheet)
-        return false;
-    cairo_save(cr);
-    cairo_scale(cr, a4_width_points / sheet_width, a4_height_points / sheet_height);
-    cairo_set_source_surface(cr, sheet, 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(sheet);
-    cairo_show_page(cr);
-    return true;
-}
-
-// Draws every sheet onto cr; false when a diagram could not be drawn or
-// written, or a sheet not composed (each said on standard error).
-bool draw_sheets(const position_list& list, const std::string& output, cairo_t* cr)
-{
-    bool all_written = true;
-    std::vector<GdkPixbuf*> diagrams;
-    auto fail = [&](int line, const std::string& error) {
-        report_problem("строка " + std::to_string(line) + ": " + error);
-        all_written = false;
-    };
-    for (const listed_position& entry : list.positions) {
-        std::string error;
-        if (!draw_position(entry.position, entry.task_text, &error)) {
-            fail(entry.line, error);
-            continue;
-        }
-        if (!output.empty() &&
-            !save_rendered_diagram(listed_file_name(output, entry.number, list.position_lines), &error))
-            fail(entry.line, error);
-        diagrams.push_back(gdk_pixbuf_copy(image_handle(rendered_diagram)));
-        if (diagrams.size() == sheet_cells && !add_page(cr, &diagrams))
-            fail(entry.line, "не удалось составить лист: не хватает памяти");
+    const listed_position& entry = job.list->positions[std::size_t(index)];
+    std::string error, warning;
+    if (!draw_position(board_from_fen(entry.position), entry.task_text, &error, &warning)) {
+        report_send(fd, report_kind::failed, index, on_line(entry, error));
+        return nullptr;
     }
-    if (!diagrams.empty() && !add_page(cr, &diagrams))
-        fail(list.positions.back().line, "не удалось составить лист: не хватает памяти");
-    return all_written;
+    if (!warning.empty())
+        report_send(fd, report_kind::warning, index, on_line(entry, warning));
+    if (job.output &&
+        !save_rendered_diagram(output_file_name(*job.output, entry.number, job.list->position_lines),
+                               job.output->format, &error))
+        report_send(fd, report_kind::failed, index, on_line(entry, error));
+    return gdk_pixbuf_copy(image_handle(rendered_diagram));
+}
+
+// Draws and composes sheet k and hands it to the writer; an empty page when
+// the sheet could not be composed.
+void make_sheet(const sheet_job& job, int k, int fd)
+{
+    const int first = k * sheet_cells;
+    const int count = std::min(sheet_cells, int(job.list->positions.size()) - first);
+    GdkPixbuf* cells[sheet_cells] = {};
+    for (int i = 0; i < count; i++)
+        cells[i] = draw_for_sheet(job, first + i, fd);
+    const bool composed = sheet_compose(sheet_image, cells, count);
+    for (GdkPixbuf* cell : cells)
+        if (cell)
+            g_object_unref(cell);
+    const std::string page = composed ? pdf_page_encode(image_handle(sheet_image)) : std::string();
+    if (page.empty())
+        report_send(fd, report_kind::failed, first,
+                    on_line(job.list->positions[std::size_t(first)], "не удалось составить лист: не хватает памяти"));
+    report_send(fd, report_kind::sheet, k, page);
+}
+
+void share(void* data, int worker, int workers, int fd)
+{
+    const auto& job = *static_cast<const sheet_job*>(data);
+    for (int k = worker; k < job.sheets; k += workers)
+        make_sheet(job, k, fd);
+}
+
+void skip_sheets_of_gone_workers(sheet_job* job)
+{
+    while (job->next_sheet < job->sheets && job->worker_gone[std::size_t(job->next_sheet % job->workers)])
+        job->next_sheet++;
+}
+
+int worker_of_next_sheet(void* data)
+{
+    const auto& job = *static_cast<const sheet_job*>(data);
+    return job.next_sheet < job.sheets ? job.next_sheet % job.workers : -1;
+}
+
+void take_page(sheet_job* job, const worker_report& report)
+{
+    if (report.index != job->next_sheet)
+        return;  // never, as sheets come in order; its lines are then reported unwritten
+    job->next_sheet++;
+    if (report.payload.empty() || !pdf_add_page(&job->pdf, report.payload))
+        return;
+    const int first = report.index * sheet_cells;
+    for (int i = first; i < std::min(first + sheet_cells, int(job->list->positions.size())); i++)
+        outcome_settle(&job->outcome, i, true);
+}
+
+void take(void* data, int, const worker_report& report)
+{
+    auto& job = *static_cast<sheet_job*>(data);
+    switch (report.kind) {
+    case report_kind::failed:
+        report_problem(std::string(report.payload));
+        outcome_settle(&job.outcome, report.index, false);
+        break;
+    case report_kind::warning: report_problem(std::string(report.payload)); break;
+    case report_kind::sheet: take_page(&job, report); break;
+    case report_kind::done:
+    case report_kind::finished: break;
+    }
+    skip_sheets_of_gone_workers(&job);
+}
+
+void gone(void* data, int worker)
+{
+    auto& job = *static_cast<sheet_job*>(data);
+    job.worker_gone[std::size_t(worker)] = 1;
+    skip_sheets_of_gone_workers(&job);
+}
+
+std::string write_failure(const std::string& path, int reason)
+{
+    return "не удалось записать " + quoted_file_name(path) + ": " + std::strerror(reason ? reason : EIO);
 }
 
 }  // namespace
 
-bool write_sheets_pdf(const position_list& list, const std::string& pdf_path, const std::string& output)
+bool write_sheets_pdf(const position_list& list, const std::string& pdf_path, const output_target* output)
 {
-    if (list.positions.empty()) {
-        report_problem("в списке нет ни одной позиции, листы не записаны");
+    safe_write file;
+    if (!safe_write_open(&file, pdf_path, link_rule::follow)) {
+        report_problem(write_failure(pdf_path, file.error));
         return false;
     }
-    pdf_output pdf{};
-    if (!safe_write_open(&pdf.file, pdf_path, link_rule::follow)) {
-        report_problem("не удалось записать " + pdf_path + ": " + std::strerror(pdf.file.error));
+    sheet_job job{&list, output, (int(list.positions.size()) + sheet_cells - 1) / sheet_cells, 0};
+    job.workers = worker_count(int(list.positions.size()));
+    job.worker_gone.assign(std::size_t(job.workers), 0);
+    pdf_begin(&job.pdf, file.stream);
+    outcome_start(&job.outcome, list);
+    std::string abnormal;
+    const bool workers_well = workers_run({&job, job.workers, share, worker_of_next_sheet, take, gone}, &abnormal);
+    const bool all_written = outcome_finish(job.outcome, list, workers_well, abnormal);
+    if (job.pdf.pages == 0 || !pdf_end(&job.pdf)) {
+        file.error = job.pdf.error;
+        safe_write_abandon(&file);
+        if (job.pdf.error)
+            report_problem(write_failure(pdf_path, job.pdf.error));
         return false;
     }
-    open_display_if_any();
-    cairo_surface_t* surface =
-        cairo_pdf_surface_create_for_stream(write_to_file, &pdf, a4_width_points, a4_height_points);
-    cairo_t* cr = cairo_create(surface);
-    const bool diagrams_written = draw_sheets(list, output, cr);
-    cairo_destroy(cr);
-    cairo_surface_finish(surface);
-    const cairo_status_t status = cairo_surface_status(surface);
-    cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        pdf.file.error = pdf.write_error;
-        safe_write_abandon(&pdf.file);
-        const std::string why = pdf.write_error ? std::strerror(pdf.write_error) : cairo_status_to_string(status);
-        report_problem("не удалось записать " + pdf_path + ": " + why);
+    if (!safe_write_commit(&file)) {
+        report_problem(write_failure(pdf_path, file.error));
         return false;
     }
-    if (!safe_write_commit(&pdf.file)) {
-        report_problem("не удалось записать " + pdf_path + ": " + std::strerror(pdf.file.error));
-        return false;
-    }
-    return diagrams_written;
+    return all_written;
 }

@@ -5,14 +5,19 @@ sheets of a list; and every malformed input refused with one line, status 1
 and no file. Pictures are decoded by ImageMagick, PDFs read by poppler."""
 
 import os
+import pty
+import random
+import re
+import signal
 import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from desktop import BUILD, DesktopTest, Image, bind_keys  # noqa: E402
+from desktop import BUILD, DesktopTest, Image, bind_keys, wait_until  # noqa: E402
 from diagram_test import DiagramCase  # noqa: E402
 
 RENDER = os.path.join(BUILD, "chess-diagram-render")
@@ -173,9 +178,23 @@ class FlatColours(unittest.TestCase):
             listing.write(fen + "\n")
         full = render("--list", self.out("list.txt"), "--data", self.data, "--sheets", "/dev/full", locale="C")
         self.assertEqual(full.returncode, 1)
-        self.assertEqual(full.stderr, "chess-diagram-render: не удалось записать /dev/full: No space left on device\n")
+        self.assertEqual(full.stderr, "chess-diagram-render: не удалось записать «/dev/full»: No space left on device\n")
         self.assertTrue(stat.S_ISCHR(os.stat("/dev/full").st_mode))
         self.assertEqual(sorted(os.listdir(self.folder)), ["DATA", "link.jpg", "list.txt", "real.jpg"])
+
+    def shifted_set(self):
+        """A set of the same size whose every colour is 40 away from this one's
+        in each channel: its diagrams are no diagrams of this set."""
+        folder = os.path.join(os.path.dirname(self.folder), os.path.basename(self.folder) + "-shifted")
+        os.mkdir(folder)
+        self.addCleanup(subprocess.run, ["rm", "-rf", folder])
+        for n in range(1, 33):
+            width, height = Image.load(os.path.join(self.data, f"{n}.jpg")).width, Image.load(
+                os.path.join(self.data, f"{n}.jpg")).height
+            colour = tuple(c + 40 if c < 216 else c - 40 for c in self.colours[n])
+            subprocess.run(["convert", "-size", f"{width}x{height}", f"xc:rgb{colour}", "-quality", "95",
+                            os.path.join(folder, f"{n}.jpg")], check=True)
+        return folder
 
     def test_malformed_input_gives_one_line_status_1_and_no_file(self):
         broken = os.path.join(self.folder, "broken")
@@ -189,6 +208,23 @@ class FlatColours(unittest.TestCase):
         huge = self.set_with_first_square("huge", 3500)
         tiny = self.set_with_first_square("tiny", 1)
         empty = "8/8/8/8/8/8/8/8"
+        # A diagram drawn with another set of the same size, a JPEG whose
+        # header claims 32767 x 32767, and a list of comments only.
+        other = os.path.join(os.path.dirname(self.folder), os.path.basename(self.folder) + "-other.jpg")
+        self.addCleanup(os.unlink, other)
+        drawn = render("--fen", "4k3/8/8/8/8/8/8/4K3", "--data", self.shifted_set(), "-o", other)
+        self.assertEqual(drawn.returncode, 0, drawn.stderr)
+        claims_huge = os.path.join(os.path.dirname(self.folder), os.path.basename(self.folder) + "-huge.jpg")
+        self.addCleanup(os.unlink, claims_huge)
+        with open(os.path.join(self.data, "1.jpg"), "rb") as small:
+            header = bytearray(small.read())
+        start_of_frame = header.find(b"\xff\xc0")
+        header[start_of_frame + 5:start_of_frame + 9] = b"\x7f\xff\x7f\xff"
+        with open(claims_huge, "wb") as huge_header:
+            huge_header.write(header)
+        comments = os.path.join(broken, "comments.txt")
+        with open(comments, "w") as listing:
+            listing.write("# nothing but comments\n\n# and blank lines\n")
         # Each case: its arguments (with -o and --data added), and what its one line must name.
         cases = [
             (["--fen", "8/8/8/8/8/8/8"], "рядов"),
@@ -200,6 +236,21 @@ class FlatColours(unittest.TestCase):
             (["--fen", "8/8/8/8/8/8/8/7Ж"], "ряду 1"),
             (["--fen", ""], "FEN"),
             (["--fen", empty, "--cross", "i9"], "«i9»"),
+            (["--fen", empty, "--cross", "e9"], "«e9»"),
+            (["--fen", empty, "--cross", "e4,"], "пустой элемент"),
+            (["--fen", "44/8/8/8/8/8/8/8"], "две цифры"),
+            (["--fen", empty + " W - - 0 1"], "«W»"),
+            (["--fen", empty + " w - e5 0 1"], "«e5»"),
+            (["--fen", "x" * 100000], "…"),
+            (["--fen", empty, "--text", "\udcff\udcfe"], "\\xff"),
+            (["--fen", empty, "--text", "две\nстроки"], "\\n"),
+            (["--fen", empty, "--data", self.data, "-o", self.out("bad.gif")], ".png"),
+            (["--list", comments], "нет ни одной позиции"),
+            (["--list", comments, "--sheets", self.out("bad.pdf")], "нет ни одной позиции"),
+            (["--read", other], "не похожа"),
+            (["--read", claims_huge], "32767 × 32767"),
+            (["--read", self.out("nowhere.jpg")], "«" + self.out("nowhere.jpg") + "»"),
+            (["--read", comments], "не JPEG"),
             (["--fen", empty, "--ring", "e4,e0"], "«e0»"),
             (["--fen", empty, "--cross", "e4", "--ring", "e4"], "e4"),
             (["--fen", empty, "--bogus"], "--bogus"),
@@ -213,14 +264,57 @@ class FlatColours(unittest.TestCase):
         target = self.out("bad.jpg")
         for arguments, named in cases:
             data = [] if "--data" in arguments else ["--data", self.data]
-            result = render(*arguments, *data, "-o", target)
+            output = [] if "-o" in arguments or arguments[0] == "--read" else ["-o", target]
+            result = render(*arguments, *data, *output)
             self.assertEqual(result.returncode, 1, arguments)
             self.assertEqual(len(result.stderr.splitlines()), 1, (arguments, result.stderr))
+            self.assertLess(len(result.stderr), 600, arguments)
             self.assertIn(named, result.stderr, arguments)
             self.assertEqual(sorted(os.listdir(self.folder)), before, arguments)
         result = render("--fen", empty, "--data", self.data)
         self.assertEqual((result.returncode, len(result.stderr.splitlines())), (1, 1))
         self.assertIn("-o", result.stderr)
+
+    def test_text_as_people_paste_it_is_drawn_and_read_back(self):
+        fen = "r3k2r/8/8/8/8/8/8/R3K2R"
+        os.mkdir(self.out("out"))
+        # Each row: the arguments (-o added unless given), the file written, what reads back from it.
+        rows = [
+            (["--fen", fen + "\n"], "d1.jpg", fen),
+            (["--fen", fen + " w KQkq -\r\n"], "d2.jpg", fen),
+            (["--fen", "\ufeff" + fen + "\u00a0b\u00a0-\u00a0-"], "d3.jpg", fen),
+            (["--fen", "r3k2r/8/8/8/8/8/8/R~3K2R w Qk - 0 1"], "d4.jpg", fen),
+            (["--fen", fen + ' w - - bm Ra8; id "suite.1";'], "d5.jpg", fen),
+            (["--fen", fen, "--cross", "e4, f5", "--ring", "d4"], "d6.jpg", fen + "\ncross: e4,f5\nring: d4"),
+            (["--fen", fen, "-o", self.out("out") + "/"], "out/001.jpg", fen),
+            (["--fen", fen, "-o", self.out("out")], "out/001.jpg", fen),
+            (["--fen", fen, "-o", self.out("d7.PNG")], "d7.PNG", fen),
+        ]
+        for arguments, written, expected in rows:
+            output = [] if "-o" in arguments else ["-o", self.out(written)]
+            made = render(*arguments, "--data", self.data, *output)
+            self.assertEqual((made.returncode, made.stderr), (0, ""), arguments)
+            read = render("--read", self.out(written), "--data", self.data)
+            self.assertEqual(read.stdout, expected + "\n", (arguments, read.stderr))
+        with open(self.out("d7.PNG"), "rb") as png:
+            self.assertEqual(png.read(8), b"\x89PNG\r\n\x1a\n")
+
+        # A list saved on Windows: a byte-order mark, CRLF, an EPD line whose
+        # id is its task text, and a task text too wide for the band, which
+        # is drawn cut and warned about with its line number.
+        lines = ["# contest", fen + "\tЗадача 1", fen + ' w - - bm Ra8; id "Задача 2";',
+                 fen + "\t" + "Кооперативный мат в два хода, " * 3]
+        with open(self.out("list.txt"), "wb") as listing:
+            listing.write(("\ufeff" + "\r\n".join(lines) + "\r\n").encode())
+        made = render("--list", self.out("list.txt"), "--data", self.data, "-o", self.out("out/"))
+        self.assertEqual(made.returncode, 0, made.stderr)
+        self.assertEqual(len(made.stderr.splitlines()), 1, made.stderr)
+        self.assertIn("строка 4: текст задания шире диаграммы", made.stderr)
+        self.assertEqual(sorted(os.listdir(self.out("out"))), ["001.jpg", "002.jpg", "003.jpg"])
+        diagram = Image.load(self.out("out/003.jpg"))
+        for x in (0, 9 * self.size - 12):
+            edge = diagram.region(x, 9 * self.size + 2, 12, self.size // 2 - 2)
+            self.assertLess(min(edge.data), 100, f"the text runs over the edge at x = {x}")
 
     def test_a_list_becomes_files_and_a4_sheets_four_to_a_page(self):
         fens = ["8/8/8/8/8/8/8/K6k", "8/8/8/3Q4/8/8/8/K6k", "8/8/8/3R4/8/8/8/K6k", "8/8/8/3B4/8/8/8/K6k",
@@ -262,6 +356,126 @@ class FlatColours(unittest.TestCase):
         self.assertLessEqual(max(abs(a - b) for a, b in zip(got, first_square)), 12)
         for x, y in ((40 + 450 + 20 + self.size, 40 + self.size), (40 + self.size, 40 + 475 + 20 + self.size)):
             self.assertEqual(page.pixel(x, y), (255, 255, 255))
+
+
+    def long_list(self, count, too_wide=()):
+        """A list of count positions, one a line and nothing else, so line n is
+        position n; the lines too_wide names have a task text wider than the band."""
+        pieces, chosen = "QRBNqrbn", random.Random(19)
+        with open(self.out("long.txt"), "w") as listing:
+            for number in range(1, count + 1):
+                squares = ["."] * 64
+                for man in "Kk" + "".join(chosen.choice(pieces) for _ in range(6)):
+                    squares[chosen.choice([i for i in range(64) if squares[i] == "."])] = man
+                ranks = ["".join(squares[r * 8:r * 8 + 8]) for r in range(8)]
+                fen = "/".join(re.sub(r"\.+", lambda m: str(len(m.group())), rank) for rank in ranks)
+                text = "Кооперативный мат в два хода, " * 3 if number in too_wide else "Мат в 2 хода"
+                listing.write(fen + "\t" + text + "\n")
+        return self.out("long.txt")
+
+    def test_on_a_terminal_progress_and_warnings_never_share_a_line(self):
+        wide = (300, 600, 900)
+        listing = self.long_list(1000, too_wide=wide)
+        os.mkdir(self.out("out"))
+        leader, follower = pty.openpty()
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        program = subprocess.Popen([RENDER, "--list", listing, "--data", self.data, "-o", self.out("out/")],
+                                   stderr=follower, env=env)
+        os.close(follower)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(leader, 65536)
+            except OSError:  # the terminal closed with the program
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.close(leader)
+        self.assertEqual(program.wait(), 0)
+        # What the terminal shows: each carriage return starts its line over.
+        screen = []
+        for line in shown.decode().replace("\r\n", "\n").split("\n"):
+            cells = []
+            for part in line.split("\r"):
+                cells[:len(part)] = part
+            screen.append("".join(cells).rstrip())
+        screen = [line for line in screen if line]
+        warnings = [line for line in screen if "текст задания шире" in line]
+        self.assertEqual(sorted(int(re.search(r"строка (\d+)", line).group(1)) for line in warnings), list(wide), shown)
+        for line in screen:
+            self.assertRegex(line, r"^chess-diagram-render: (строка \d+: текст задания шире.*|\d+ из 1000)$")
+        self.assertEqual(screen[-1], "chess-diagram-render: 1000 из 1000")
+
+    def start_list(self, *arguments, **options):
+        env = dict(os.environ)
+        env.pop("DISPLAY", None)
+        return subprocess.Popen([RENDER, "--list", self.long_list(3000), "--data", self.data, *arguments],
+                                stderr=subprocess.PIPE, text=True, env=env, **options)
+
+    def workers_once_drawing(self, program, folder):
+        """The worker processes, once the first diagrams are written."""
+        wait_until(lambda: len(os.listdir(folder)) >= 40, timeout=60)
+        workers = subprocess.run(["pgrep", "-P", str(program.pid)], capture_output=True, text=True).stdout.split()
+        self.assertTrue(workers)
+        return [int(pid) for pid in workers]
+
+    def assert_all_ended(self, pids):
+        for pid in pids:
+            # Only a zombie (or nothing) may be left: a worker that still runs writes on.
+            try:
+                with open(f"/proc/{pid}/stat") as status:
+                    self.assertIn(status.read().split()[2], "ZX", pid)
+            except FileNotFoundError:
+                pass
+
+    def assert_only_diagrams_in(self, folder):
+        self.assertEqual([name for name in os.listdir(folder) if not re.fullmatch(r"\d{4}\.jpg", name)], [])
+
+    def test_a_killed_worker_is_named_with_the_lines_it_left_unwritten(self):
+        # Started with SIGCHLD ignored, as some shells and daemons start
+        # programs: the workers' ends must still be seen.
+        out = self.out("out")
+        os.mkdir(out)
+        program = self.start_list("-o", out + "/",
+                                  preexec_fn=lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN))
+        workers = self.workers_once_drawing(program, out)
+        os.kill(workers[0], signal.SIGKILL)
+        errors = program.communicate()[1]
+        self.assertEqual(program.returncode, 1)
+        self.assertEqual(len(errors.splitlines()), 1, errors)
+        self.assertIn("убит сигналом 9", errors)
+        named = set()
+        for first, last in re.findall(r"(\d+)(?:–(\d+))?", errors.split("строк")[1]):
+            named.update(range(int(first), int(last or first) + 1))
+        self.assert_only_diagrams_in(out)
+        written = {int(name[:4]) for name in os.listdir(out)}
+        self.assertTrue(named, errors)
+        self.assertEqual(set(range(1, 3001)) - written, named, "the line names exactly what is missing")
+        self.assert_all_ended(workers)
+
+    def test_an_interrupted_list_leaves_nothing_half_written_and_no_worker(self):
+        for sent, to_group, status, said in ((signal.SIGINT, True, 130, "прервано"),
+                                             (signal.SIGTERM, False, 143, "остановлено"),
+                                             (signal.SIGKILL, False, -9, "")):
+            out = self.out(f"out-{sent}")
+            os.mkdir(out)
+            program = self.start_list("-o", out + "/", "--sheets", os.path.join(out, "sheets.pdf"),
+                                      start_new_session=True)
+            workers = self.workers_once_drawing(program, out)
+            time.sleep(0.2)
+            if to_group:
+                os.killpg(program.pid, sent)  # as Ctrl-C reaches every process of the terminal's group
+            else:
+                os.kill(program.pid, sent)
+            errors = program.communicate()[1]
+            self.assertEqual(program.returncode, status, errors)
+            self.assertEqual(len(errors.splitlines()), 1 if said else 0, errors)
+            self.assertIn(said, errors)
+            time.sleep(0.5)  # workers of a killed parent end on their own
+            self.assert_all_ended(workers)
+            self.assert_only_diagrams_in(out)
 
 
 if __name__ == "__main__":

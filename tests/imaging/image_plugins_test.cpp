@@ -492,6 +492,50 @@ TEST_F(saving, a_save_interrupted_by_a_signal_leaves_the_old_file_and_no_tempora
     EXPECT_EQ(folder_entries(folder.path), std::vector<std::string>{"kept.ppm"});
 }
 
+// The same, killed outright, as SIGKILL or the out-of-memory killer ends a process.
+int write_half_then_killed(const char* path, const std::uint8_t*, std::int32_t, std::int32_t, std::int32_t,
+                           std::int32_t, std::int32_t, std::int32_t)
+{
+    std::FILE* out = std::fopen(path, "wb");
+    std::fputs("P6\n2 1\n", out);
+    std::fclose(out);
+    raise(SIGKILL);
+    return 0;
+}
+
+TEST_F(saving, a_worker_killed_outright_leaves_its_temporary_for_the_process_it_shares_the_table_with)
+{
+    constexpr std::uint32_t code = four_letter_code("KILL");
+    const image_encoder killed = {.code = code, .encode24 = write_half_then_killed, .encode32 = nullptr};
+    image_encoder_register(&killed);
+    std::string target = folder.file("kept.ppm");
+    write_file_bytes(target, {'o', 'l', 'd'});
+    // A program with one worker, as the renderer shares a list; the test
+    // process itself keeps its private table.
+    const pid_t program = fork();
+    ASSERT_GE(program, 0);
+    if (program == 0) {
+        if (!safe_write_share_pending(2))
+            _exit(2);
+        const pid_t worker = fork();
+        if (worker == 0) {
+            safe_write_take_pending_part(1);
+            save(target, code);
+            _exit(0);
+        }
+        int status = 0;
+        const bool killed_outright = waitpid(worker, &status, 0) == worker && WIFSIGNALED(status);
+        const bool temporary_left = folder_entries(folder.path).size() == 2;
+        safe_write_remove_pending_part(1);
+        _exit(killed_outright && temporary_left ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(program, &status, 0), program);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the worker died leaving its temporary";
+    EXPECT_EQ(read_file_bytes(target), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(folder_entries(folder.path), std::vector<std::string>{"kept.ppm"});
+}
+
 TEST_F(saving, a_device_is_written_in_place_and_never_removed)
 {
     struct stat info;

@@ -3,15 +3,21 @@
 // taken between block averages rather than single pixels: JPEG's losses are
 // mostly fine ringing, which averaging removes, while a different piece
 // differs in whole areas, which averaging keeps.
-#include "render/read_back.h"
+#include "layout/read_back.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
+#include <sys/stat.h>
+
+#include "layout/quoted_file_name.h"
+#include "imaging/image_plugins.h"
 #include "imaging/image_store.h"
 #include "layout/image_numbers.h"
 #include "layout/square_set.h"
@@ -77,31 +83,77 @@ double area_distance(const square_area& a, const square_area& b, int s)
     return double(total) / (double(blocks) * blocks * 3 * block * block);
 }
 
-bool check_size(const std::string& path, std::string* error)
+std::string size_text(std::int32_t width, std::int32_t height)
 {
-    const int s = square_set_size();
-    const int width = image_width(read_image), height = image_height(read_image);
+    return std::to_string(width) + " × " + std::to_string(height);
+}
+
+// A PNG, as the renderer writes for print, is read through GdkPixbuf; other
+// formats GdkPixbuf knows are not diagrams of ours and are left alone.
+bool png_size(const std::string& path, std::int32_t* width, std::int32_t* height)
+{
+    gint w = 0, h = 0;
+    GdkPixbufFormat* format = gdk_pixbuf_get_file_info(path.c_str(), &w, &h);
+    gchar* name = format ? gdk_pixbuf_format_get_name(format) : nullptr;
+    const bool png = name && std::string_view(name) == "png";
+    g_free(name);
+    *width = w;
+    *height = h;
+    return png;
+}
+
+// Everything that can be known without decoding: the file is there, is an
+// image we read, and has the size of this set's diagram. A header may claim
+// any size up to 32767 x 32767, so the size is checked before a buffer is
+// made for it.
+bool check_file(const std::string& path, bool* png, std::string* error)
+{
+    const std::string name = "рисунок " + quoted_file_name(path);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    struct stat info;
+    const int reason = !file ? errno : fstat(fileno(file), &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+    if (file)
+        std::fclose(file);
+    if (reason) {
+        *error = "не удалось открыть " + name + ": " + std::strerror(reason);
+        return false;
+    }
+    std::int32_t width = 0, height = 0;
+    *png = false;
+    if (image_probe_file(path.c_str())) {
+        const image_load_context* context = image_load_context_current();
+        width = context->width;
+        height = context->height;
+        image_decode_close();
+    } else if (!(*png = png_size(path, &width, &height))) {
+        *error = name + " — не JPEG, не BMP и не PNG";
+        return false;
+    }
+    const std::int32_t s = square_set_size();
     if (width == diagram_width(s) && height == diagram_height(s))
         return true;
-    *error = "рисунок " + path + " размером " + std::to_string(width) + " × " + std::to_string(height) +
-             ", а диаграмма этого набора клеток — " + std::to_string(diagram_width(s)) + " × " +
-             std::to_string(diagram_height(s));
+    *error = name + " размером " + size_text(width, height) + ", а диаграмма этого набора клеток — " +
+             size_text(diagram_width(s), diagram_height(s));
     return false;
 }
 
-}  // namespace
-
-bool read_diagram(const std::string& path, board_position* position, std::string* error)
+// One reference to the decoded picture, or null.
+GdkPixbuf* load_picture(const std::string& path, bool png)
 {
-    if (!image_load(read_image, text_from_utf8(path))) {
-        *error = "не удалось прочитать рисунок " + path;
-        return false;
-    }
-    if (!check_size(path, error))
-        return false;
+    if (png)
+        return gdk_pixbuf_new_from_file(path.c_str(), nullptr);
+    if (!image_load(read_image, text_from_utf8(path)))
+        return nullptr;
+    GdkPixbuf* picture = GDK_PIXBUF(g_object_ref(image_handle(read_image)));
+    image_release(read_image);
+    return picture;
+}
+
+bool match_squares(GdkPixbuf* picture, const std::string& path, board_squares_shown* squares, std::string* error)
+{
     const int s = square_set_size();
     for (int n = 1; n <= board_squares; n++) {
-        const square_area shown{image_handle(read_image), diagram_square_x(n, s), diagram_square_y(n, s)};
+        const square_area shown{picture, diagram_square_x(n, s), diagram_square_y(n, s)};
         double best = std::numeric_limits<double>::max();
         std::size_t chosen = 0;
         for (std::size_t i = 0; i < candidate_content.size(); i++) {
@@ -113,22 +165,28 @@ bool read_diagram(const std::string& path, board_position* position, std::string
             }
         }
         if (best > match_threshold) {
-            *error = "клетка " + square_name(n) + " не похожа ни на одно изображение набора клеток";
+            *error = "рисунок " + quoted_file_name(path) + ": клетка " + square_name(n) +
+                     " не похожа ни на одно изображение набора клеток (диаграмма нарисована другим набором?)";
             return false;
         }
-        (*position)[n - 1] = candidate_content[chosen];
+        (*squares)[std::size_t(n - 1)] = candidate_content[chosen];
     }
     return true;
 }
-void print_read_position(const board_position& position)
+
+}  // namespace
+
+bool read_back_diagram(const std::string& path, board_squares_shown* squares, std::string* error)
 {
-    std::printf("%s\n", board_fen(position).c_str());
-    for (auto [marker, name] : {std::pair{cross_marker, "cross"}, std::pair{ring_marker, "ring"}}) {
-        std::string squares;
-        for (int n = 1; n <= board_squares; n++)
-            if (position[n - 1] == marker)
-                squares += (squares.empty() ? "" : ",") + square_name(n);
-        if (!squares.empty())
-            std::printf("%s: %s\n", name, squares.c_str());
+    bool png = false;
+    if (!check_file(path, &png, error))
+        return false;
+    GdkPixbuf* picture = load_picture(path, png);
+    if (!picture) {
+        *error = "не удалось прочитать рисунок " + quoted_file_name(path);
+        return false;
     }
+    const bool matched = match_squares(picture, path, squares, error);
+    g_object_unref(picture);
+    return matched;
 }

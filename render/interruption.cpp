@@ -1,0 +1,103 @@
+// Everything a handler here does is safe in a signal handler: kill, waitpid,
+// unlink through the safe write's table, write and _exit. The workers are
+// sent SIGTERM, which they answer by removing their temporaries and ending.
+#include "render/interruption.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "render/console.h"
+#include "toolkit/safe_write.h"
+
+namespace {
+
+std::atomic<pid_t> workers[most_workers];
+static_assert(std::atomic<pid_t>::is_always_lock_free);
+pid_t parent_pid = 0;  // in a worker
+
+constexpr int ended_by_signal = 128;
+
+void say(const char* text)
+{
+    (void)!write(STDERR_FILENO, text, std::strlen(text));
+}
+
+void end_program(int signal)
+{
+    for (std::atomic<pid_t>& worker : workers)
+        if (const pid_t pid = worker.load()) {
+            kill(pid, SIGTERM);
+            kill(pid, SIGCONT);  // a stopped worker could not end
+        }
+    for (std::atomic<pid_t>& worker : workers)
+        if (const pid_t pid = worker.load())
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+    for (int part = 0; part <= most_workers; part++)
+        safe_write_remove_pending_part(part);
+    safe_write_remove_pending();
+    progress_wipe_from_signal();
+    say(signal == SIGINT ? "chess-diagram-render: прервано (SIGINT), недописанные файлы удалены\n"
+                         : "chess-diagram-render: остановлено (SIGTERM), недописанные файлы удалены\n");
+    _exit(ended_by_signal + signal);
+}
+
+void end_worker(int signal)
+{
+    safe_write_remove_pending();
+    if (getppid() != parent_pid)
+        safe_write_remove_pending_part(0);
+    // The handler was reset on entry, so the signal now ends the worker.
+    raise(signal);
+}
+
+void handle(int signal, void (*handler)(int), bool even_if_ignored)
+{
+    struct sigaction action {};
+    if (!even_if_ignored && (sigaction(signal, nullptr, &action) != 0 || action.sa_handler == SIG_IGN))
+        return;
+    action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    // Both signals are held while one is handled, so the end runs once.
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    action.sa_flags = handler == end_worker ? SA_RESETHAND : 0;
+    sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+void interruption_install()
+{
+    std::signal(SIGCHLD, SIG_DFL);
+    handle(SIGINT, end_program, false);
+    handle(SIGTERM, end_program, false);
+}
+
+void interruption_note_worker(int worker, pid_t pid)
+{
+    if (worker >= 0 && worker < most_workers)
+        workers[worker].store(pid);
+}
+
+void interruption_become_worker(pid_t parent, int worker)
+{
+    parent_pid = parent;
+    for (std::atomic<pid_t>& other : workers)
+        other.store(0);
+    safe_write_take_pending_part(worker + 1);
+    // SIGTERM is how the parent ends a worker, so it is always handled here.
+    handle(SIGTERM, end_worker, true);
+    handle(SIGINT, end_worker, false);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The parent may have ended before the line above took effect.
+    if (getppid() != parent)
+        raise(SIGTERM);
+}
