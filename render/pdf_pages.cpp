@@ -1,10 +1,13 @@
 // Objects 1 and 2 are the catalogue and the page tree, written last since
 // the tree lists every page; each page takes three objects after them: the
 // page, its content stream and its image. The page keeps the image's pixels
-// and is A4 in points, so a sheet prints on A4 whatever its pixel size.
+// and is A4 in points, so a sheet prints on A4 whatever its pixel size,
+// scaled alike across and down and centred.
 #include "render/pdf_pages.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cinttypes>
 #include <cstring>
 
@@ -17,13 +20,24 @@ namespace {
 // compression is most of the time a sheet takes.
 constexpr int compression_level = 3;
 
+constexpr double a4_width = 595.275591, a4_height = 841.889764;
 constexpr char a4_box[] = "0 0 595.275591 841.889764";
-constexpr char a4_matrix[] = "595.275591 0 0 841.889764 0 0";
 
 // What a worker's page holds before the deflated rows: width and height (4
 // bytes each, this machine's order, since only a forked worker writes them)
 // and 1 for grey.
 constexpr std::size_t header_size = 9;
+
+// Where the sheet goes on the page: one scale for both sides, the largest
+// that fits, centred, as printing places it, so its squares stay square.
+std::string a4_placement(std::int32_t width, std::int32_t height)
+{
+    const double scale = std::min(a4_width / width, a4_height / height);
+    const double w = width * scale, h = height * scale;
+    char matrix[128];
+    std::snprintf(matrix, sizeof matrix, "%.6f 0 0 %.6f %.6f %.6f", w, h, (a4_width - w) / 2, (a4_height - h) / 2);
+    return matrix;
+}
 
 bool all_grey(GdkPixbuf* image)
 {
@@ -130,7 +144,7 @@ bool pdf_add_page(pdf_document* pdf, std::string_view encoded)
                  std::to_string(page + 1) + " 0 R /Resources << /XObject << /Sheet " + std::to_string(page + 2) +
                  " 0 R >> >> >>\nendobj\n");
     begin_object(pdf, page + 1);
-    put_stream(pdf, "", "q " + std::string(a4_matrix) + " cm /Sheet Do Q");
+    put_stream(pdf, "", "q " + a4_placement(width, height) + " cm /Sheet Do Q");
     begin_object(pdf, page + 2);
     put_stream(pdf,
                "/Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +

@@ -340,11 +340,20 @@ class FlatColours(unittest.TestCase):
         images = subprocess.run(["pdfimages", "-list", self.out("sheets.pdf")], capture_output=True,
                                 text=True).stdout.splitlines()[2:]
         self.assertEqual([line.split()[3:5] for line in images], [["1180", "1628"]] * 3)
-        subprocess.run(["pdftoppm", "-scale-to-x", "1180", "-scale-to-y", "1628", "-png", self.out("sheets.pdf"),
+        # At the sheet's own width the page is as high as A4 is, and the sheet
+        # stands in the middle of it, its squares square.
+        subprocess.run(["pdftoppm", "-scale-to-x", "1180", "-scale-to-y", "-1", "-png", self.out("sheets.pdf"),
                         self.out("page")], check=True)
         # Page 1 is full: each cell's d5 shows that diagram's piece.
         page = Image.load(self.out("page-1.png"))
-        cells = ((40, 40), (40 + 450 + 20, 40), (40, 40 + 475 + 20), (40 + 450 + 20, 40 + 475 + 20))
+        self.assertEqual(page.height, 1669)
+        with open(self.out("sheets.pdf"), "rb") as pdf:
+            w, _, _, h, x, y = map(float, re.search(rb"q ([-\d. ]+) cm /Sheet Do", pdf.read()).group(1).split())
+        self.assertAlmostEqual(w / h, 1180 / 1628, places=5)
+        self.assertAlmostEqual(x, 0, delta=0.01)
+        self.assertAlmostEqual(y, (841.89 - h) / 2, delta=0.01)
+        top = (page.height - 1628) // 2
+        cells = ((40, top + 40), (40 + 450 + 20, top + 40), (40, top + 40 + 475 + 20), (40 + 450 + 20, top + 40 + 475 + 20))
         d5 = (4 * self.size, 4 * self.size)  # the centre of d5, light
         for (x, y), odd in zip(cells, (25, 3, 5, 7)):
             got = page.pixel(x + d5[0], y + d5[1])
@@ -352,9 +361,10 @@ class FlatColours(unittest.TestCase):
         # Page 3 holds one diagram, at the top left.
         page = Image.load(self.out("page-3.png"))
         first_square = self.colours[25]
-        got = page.pixel(40 + self.size, 40 + self.size)
+        got = page.pixel(40 + self.size, top + 40 + self.size)
         self.assertLessEqual(max(abs(a - b) for a, b in zip(got, first_square)), 12)
-        for x, y in ((40 + 450 + 20 + self.size, 40 + self.size), (40 + self.size, 40 + 475 + 20 + self.size)):
+        self.assertEqual(page.pixel(40 + self.size, top // 2), (255, 255, 255))
+        for x, y in ((40 + 450 + 20 + self.size, top + 40 + self.size), (40 + self.size, top + 40 + 475 + 20 + self.size)):
             self.assertEqual(page.pixel(x, y), (255, 255, 255))
 
 
