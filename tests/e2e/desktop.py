@@ -33,10 +33,16 @@ class Display:
         self.env = dict(os.environ, DISPLAY=":" + number)
         self.env.pop("XAUTHORITY", None)
         self.manager = None
+        self.bound_letters = set()  # letters bind_keys gave keys of their own
         if window_manager:
             self.manager = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(0.5)
+
+    def type(self, text, delay):
+        """Types text with xdotool, each non-ASCII letter on a key of its own."""
+        bind_keys(self, text)
+        self.run("xdotool", "type", "--delay", str(delay), text)
 
     def run(self, *command, check=True):
         result = subprocess.run(list(command), env=self.env, capture_output=True, text=True)
@@ -96,7 +102,7 @@ class Program:
         time.sleep(0.15)
 
     def type_text(self, value):
-        self.display.run("xdotool", "type", "--delay", "30", value)
+        self.display.type(value, 30)
         time.sleep(0.2)
 
     def key(self, *names):
@@ -250,7 +256,9 @@ def bind_keys(display, text):
     typing, and a busy client that reads the keymap late gets the wrong letter
     or none; with one, typing is plain key presses."""
     import re
-    letters = sorted({c.lower() for c in text if ord(c) > 127})
+    letters = sorted({c.lower() for c in text if ord(c) > 127} - display.bound_letters)
+    if not letters:
+        return
     keymap = display.run("xkbcomp", "-xkb", display.env["DISPLAY"], "-")
     keycodes, _, rest = keymap.partition("xkb_types")
     symbols_head, _, symbols_tail = rest.partition("xkb_symbols")
@@ -266,3 +274,4 @@ def bind_keys(display, text):
                             env=display.env, capture_output=True)
     if result.returncode != 0:
         raise AssertionError("xkbcomp: " + result.stderr.strip())
+    display.bound_letters.update(letters)

@@ -123,7 +123,7 @@ def choose_printer(program, dialog, queue=None):
     if queue is None:
         _keys(program, "Home")
     else:
-        program.display.run("xdotool", "type", "--delay", "20", queue)
+        program.display.type(queue, 20)
         time.sleep(0.3)
         _keys(program, "Escape")  # closes the search box only
     time.sleep(0.3)  # the printer's own options are shown from the main loop
@@ -161,7 +161,7 @@ def print_to_file(program, dialog, pdf_path, button="print", timeout=10, orienta
     choose_printer(program, dialog)
     # The file printer's name field follows the list.
     _keys(program, "Tab", "ctrl+a")
-    program.display.run("xdotool", "type", "--delay", "10", pdf_path)
+    program.display.type(pdf_path, 10)
     time.sleep(0.2)
     _shot(program.display, "print-dialog-filled")
     finish_print(program, dialog, button, orientation, FILE_PRINTER_PAPERS[paper], timeout)

@@ -64,7 +64,7 @@ def open_save_dialog(program):
 def type_name(program, dialog, name):
     """Types a name into the dialog's name field, which has the focus on opening."""
     focus(program.display, dialog)
-    program.display.run("xdotool", "type", "--delay", "40", name)
+    program.display.type(name, 40)
     time.sleep(0.2)
 
 
