@@ -38,10 +38,15 @@ struct generation {
         return (pinned & square_bit(from)) ? target & attacks.line[king_at][from] : target;
     }
 
+    // Tested square by square for every king move, so it stops at the first attacker.
     bool attacked_without_king(int square) const
     {
+        if ((attacks.knight[square] & p.by_type[knight] & enemy) || (attacks.king[square] & p.by_type[king] & enemy) ||
+            (attacks.pawn[us][square] & p.by_type[pawn] & enemy))
+            return true;
         const bitboard without_king = occupied ^ square_bit(king_at);
-        return (attackers_of(p, square, without_king) & enemy) != 0;
+        return (rook_attacks(square, without_king) & (p.by_type[rook] | p.by_type[queen]) & enemy) ||
+               (bishop_attacks(square, without_king) & (p.by_type[bishop] | p.by_type[queen]) & enemy);
     }
 
     bool en_passant_legal(int from, int to) const
@@ -191,31 +196,55 @@ bool has_legal_move(const position& p)
     return found;
 }
 
-bool gives_check(const position& p, move m)
+check_squares::check_squares(const position& p)
+{
+    const colour us = p.side;
+    their_king = p.king_square(opponent(us));
+    const bitboard occupied = p.occupied();
+    // A pawn of ours attacks the king from where one of theirs on the king's square would attack.
+    direct[pawn] = attacks.pawn[opponent(us)][their_king];
+    direct[knight] = attacks.knight[their_king];
+    direct[bishop] = bishop_attacks(their_king, occupied);
+    direct[rook] = rook_attacks(their_king, occupied);
+    direct[queen] = direct[bishop] | direct[rook];
+    direct[king] = 0;
+    discoverers = 0;
+    const bitboard rooks = p.pieces(us, rook) | p.pieces(us, queen);
+    const bitboard bishops = p.pieces(us, bishop) | p.pieces(us, queen);
+    bitboard snipers = (rook_attacks(their_king, 0) & rooks) | (bishop_attacks(their_king, 0) & bishops);
+    while (snipers) {
+        const bitboard between = attacks.between[their_king][pop_lowest(&snipers)] & occupied;
+        if (between && !(between & (between - 1)) && (between & p.by_colour[us]))
+            discoverers |= between;
+    }
+}
+
+bool gives_check(const position& p, const check_squares& checks, move m)
 {
     const int kind = move_kind_of(m);
-    if (kind == castle_short || kind == castle_long || kind == en_passant_capture || is_promotion(m)) {
+    const int from = move_from(m), to = move_to(m);
+    // A piece leaving the line between our slider and the king checks unless it stays on that line.
+    const bool discovers =
+        (checks.discoverers & square_bit(from)) && !(attacks.line[checks.their_king][from] & square_bit(to));
+    if (is_promotion(m)) {
+        // The new piece may look through the square the pawn has just left.
+        const bitboard after = (p.occupied() ^ square_bit(from)) | square_bit(to);
+        const piece_type type = promoted_type(m);
+        bitboard reach = type == knight ? attacks.knight[to] : 0;
+        if (type == bishop || type == queen)
+            reach |= bishop_attacks(to, after);
+        if (type == rook || type == queen)
+            reach |= rook_attacks(to, after);
+        return discovers || (reach & square_bit(checks.their_king));
+    }
+    // These move a second piece: play them.
+    if (kind == castle_short || kind == castle_long || kind == en_passant_capture) {
         position after = p;
         undo_record undo;
         make(&after, m, &undo);
         return in_check(after);
     }
-    const colour us = p.side;
-    const int from = move_from(m), to = move_to(m);
-    const int their_king = p.king_square(opponent(us));
-    const piece_type type = type_of(p.board[from]);
-    if (type == pawn && (attacks.pawn[us][to] & square_bit(their_king)))
-        return true;
-    if (type == knight && (attacks.knight[to] & square_bit(their_king)))
-        return true;
-    const bitboard after = (p.occupied() ^ square_bit(from)) | square_bit(to);
-    bitboard rooks = (p.pieces(us, rook) | p.pieces(us, queen)) & ~square_bit(from);
-    bitboard bishops = (p.pieces(us, bishop) | p.pieces(us, queen)) & ~square_bit(from);
-    if (type == rook || type == queen)
-        rooks |= square_bit(to);
-    if (type == bishop || type == queen)
-        bishops |= square_bit(to);
-    return (rook_attacks(their_king, after) & rooks) || (bishop_attacks(their_king, after) & bishops);
+    return discovers || (checks.direct[type_of(p.board[from])] & square_bit(to));
 }
 
 std::uint64_t perft(position* p, int depth)

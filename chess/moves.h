@@ -21,8 +21,18 @@ struct move_list {
 void legal_moves(const position& p, move_list* list);
 bool has_legal_move(const position& p);
 
+// Worked out once per position for testing many of its moves for check: the
+// squares from which each kind of piece would attack the other king, and the
+// pieces whose leaving their line opens one onto it.
+struct check_squares {
+    bitboard direct[6];
+    bitboard discoverers;
+    int their_king;
+
+    explicit check_squares(const position& p);
+};
 // Whether the move, legal in p, checks the other king.
-bool gives_check(const position& p, move m);
+bool gives_check(const position& p, const check_squares& checks, move m);
 
 // Legal move sequences of the given length (perft): the usual proof of a
 // move generator against published counts.

@@ -17,6 +17,16 @@ namespace {
 
 constexpr std::int8_t not_proven = 127;
 
+// Highest score first; lists are short, so insertion sort is enough.
+void sort_by_score(move_list* list, int* score)
+{
+    for (int i = 1; i < list->size; i++)
+        for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
+            std::swap(score[j], score[j - 1]);
+            std::swap(list->moves[j], list->moves[j - 1]);
+        }
+}
+
 template <typename entry>
 std::unique_ptr<entry, decltype(&std::free)> zeroed_table()
 {
@@ -32,19 +42,7 @@ mate_search::mate_search() : table_(zeroed_table<entry>()) {}
 
 bool mate_search::mate_in_one(position* p)
 {
-    move_list list;
-    legal_moves(*p, &list);
-    undo_record undo;
-    for (move m : list) {
-        if (!gives_check(*p, m))
-            continue;
-        make(p, m, &undo);
-        const bool mate = !has_legal_move(*p);
-        unmake(p, m, undo);
-        if (mate)
-            return true;
-    }
-    return false;
+    return each_mate(p, [](move) { return true; });
 }
 
 bool mate_search::forces_mate(position* p, int n)
@@ -62,18 +60,15 @@ bool mate_search::forces_mate(position* p, int n)
         move_list list;
         legal_moves(*p, &list);
         // Checks and captures first: they leave the defender fewest replies.
+        const check_squares checks(*p);
         int score[256];
         for (int i = 0; i < list.size; i++)
-            score[i] = (gives_check(*p, list.moves[i]) ? 2 : 0) + (is_capture(list.moves[i]) ? 1 : 0);
-        for (int i = 1; i < list.size; i++)
-            for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
-                std::swap(score[j], score[j - 1]);
-                std::swap(list.moves[j], list.moves[j - 1]);
-            }
+            score[i] = (gives_check(*p, checks, list.moves[i]) ? 2 : 0) + (is_capture(list.moves[i]) ? 1 : 0);
+        sort_by_score(&list, score);
         undo_record undo;
         for (move m : list) {
             make(p, m, &undo);
-                mates = every_defence_loses(p, n - 1);
+            mates = every_defence_loses(p, n - 1);
             unmake(p, m, undo);
             if (mates)
                 break;
@@ -96,11 +91,7 @@ void mate_search::order_defences(move_list* list, int ply)
         const move m = list->moves[i];
         score[i] = m == killer_[ply] ? 1 << 30 : int(std::min<std::uint32_t>(refuted_[move_from(m)][move_to(m)], 1 << 28));
     }
-    for (int i = 1; i < list->size; i++)
-        for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
-            std::swap(score[j], score[j - 1]);
-            std::swap(list->moves[j], list->moves[j - 1]);
-        }
+    sort_by_score(list, score);
 }
 
 void mate_search::remember_refutation(move m, int ply)
@@ -154,23 +145,14 @@ helpmate_search::helpmate_search() : table_(zeroed_table<entry>()) {}
 
 bool helpmate_search::mates_now(position* p)
 {
-    move_list list;
-    legal_moves(*p, &list);
     bool found = false;
-    undo_record undo;
-    for (move m : list) {
-        if (!gives_check(*p, m))
-            continue;
-        make(p, m, &undo);
-        const bool mate = !has_legal_move(*p);
-        unmake(p, m, undo);
-        if (mate) {
-            line_.push_back(m);
-            found_.push_back(line_);
-            line_.pop_back();
-            found = true;
-        }
-    }
+    each_mate(p, [this, &found](move m) {
+        line_.push_back(m);
+        found_.push_back(line_);
+        line_.pop_back();
+        found = true;
+        return false;
+    });
     return found;
 }
 

@@ -15,6 +15,27 @@
 
 constexpr std::size_t table_entries = std::size_t(1) << 20;
 
+// Calls found(m) for each move of the side to move that mates at once, until
+// it returns true; returns whether it did. Only checking moves are played.
+template <typename Found>
+bool each_mate(position* p, Found found)
+{
+    move_list list;
+    legal_moves(*p, &list);
+    const check_squares checks(*p);
+    undo_record undo;
+    for (move m : list) {
+        if (!gives_check(*p, checks, m))
+            continue;
+        make(p, m, &undo);
+        const bool mate = !has_legal_move(*p);
+        unmake(p, m, undo);
+        if (mate && found(m))
+            return true;
+    }
+    return false;
+}
+
 class mate_search {
 public:
     mate_search();
