@@ -13,6 +13,7 @@ struct generation {
     int king_at;
     bitboard checkers = 0, pinned = 0;
     bitboard target = 0;  // where a piece other than the king may go: out of check, not onto its own
+    const check_squares* checks_only = nullptr;  // set when only checking moves are wanted
 
     explicit generation(const position& pos)
         : p(pos), us(pos.side), them(opponent(pos.side)), own(pos.by_colour[pos.side]),
@@ -36,6 +37,15 @@ struct generation {
     bitboard allowed(int from) const
     {
         return (pinned & square_bit(from)) ? target & attacks.line[king_at][from] : target;
+    }
+
+    // Where a piece may go when only checks are wanted: a piece that uncovers
+    // no line checks only from the squares that see the other king.
+    bitboard checking_from(int from, piece_type type) const
+    {
+        if (!checks_only || (checks_only->discoverers & square_bit(from)))
+            return ~bitboard(0);
+        return checks_only->direct[type];
     }
 
     // Tested square by square for every king move, so it stops at the first attacker.
@@ -90,7 +100,7 @@ bool add_pawn_move(int from, int to, bool takes, Sink& sink)
 template <typename Sink>
 bool king_moves(const generation& g, Sink& sink)
 {
-    bitboard targets = attacks.king[g.king_at] & ~g.own;
+    bitboard targets = attacks.king[g.king_at] & ~g.own & g.checking_from(g.king_at, king);
     while (targets) {
         const int to = pop_lowest(&targets);
         if (!g.attacked_without_king(to) &&
@@ -149,7 +159,7 @@ bool piece_moves(const generation& g, Sink& sink)
     const position& p = g.p;
     for (bitboard knights = p.pieces(g.us, knight) & ~g.pinned; knights;) {
         const int from = pop_lowest(&knights);
-        if (add_targets(from, attacks.knight[from] & g.target, g.enemy, sink))
+        if (add_targets(from, attacks.knight[from] & g.target & g.checking_from(from, knight), g.enemy, sink))
             return true;
     }
     for (bitboard sliders = g.own & (p.by_type[bishop] | p.by_type[rook] | p.by_type[queen]); sliders;) {
@@ -160,16 +170,17 @@ bool piece_moves(const generation& g, Sink& sink)
             reach |= bishop_attacks(from, g.occupied);
         if (type != bishop)
             reach |= rook_attacks(from, g.occupied);
-        if (add_targets(from, reach & g.allowed(from), g.enemy, sink))
+        if (add_targets(from, reach & g.allowed(from) & g.checking_from(from, type), g.enemy, sink))
             return true;
     }
     return false;
 }
 
 template <typename Sink>
-void generate(const position& p, Sink& sink)
+void generate(const position& p, Sink& sink, const check_squares* checks_only = nullptr)
 {
-    const generation g(p);
+    generation g(p);
+    g.checks_only = checks_only;
     if (king_moves(g, sink) || !g.target)  // in double check only the king moves
         return;
     if (!pawn_moves(g, sink))
@@ -186,6 +197,19 @@ void legal_moves(const position& p, move_list* list)
         return false;
     };
     generate(p, sink);
+}
+
+void checking_moves(const position& p, move_list* list)
+{
+    list->size = 0;
+    const check_squares checks(p);
+    // Pawn moves, castling and the moves of line openers still need the full test.
+    auto sink = [&](move m) {
+        if (gives_check(p, checks, m))
+            list->moves[list->size++] = m;
+        return false;
+    };
+    generate(p, sink, &checks);
 }
 
 bool has_legal_move(const position& p)

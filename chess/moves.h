@@ -20,6 +20,8 @@ struct move_list {
 // (position_problem() empty).
 void legal_moves(const position& p, move_list* list);
 bool has_legal_move(const position& p);
+// Only the legal moves that check the other king, as a mate's last move must.
+void checking_moves(const position& p, move_list* list);
 
 // Worked out once per position for testing many of its moves for check: the
 // squares from which each kind of piece would attack the other king, and the

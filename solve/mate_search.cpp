@@ -28,17 +28,17 @@ void sort_by_score(move_list* list, int* score)
 }
 
 template <typename entry>
-std::unique_ptr<entry, decltype(&std::free)> zeroed_table()
+std::unique_ptr<entry, decltype(&std::free)> zeroed_table(std::size_t entries_wanted)
 {
-    auto* entries = static_cast<entry*>(std::calloc(table_entries, sizeof(entry)));
+    auto* entries = static_cast<entry*>(std::calloc(entries_wanted, sizeof(entry)));
     if (!entries)
-        std::abort();  // 16 MB: the machine is out of memory, nothing sensible is left to do
+        std::abort();  // tens of MB: the machine is out of memory, nothing sensible is left to do
     return {entries, &std::free};
 }
 
 }  // namespace
 
-mate_search::mate_search() : table_(zeroed_table<entry>()) {}
+mate_search::mate_search() : table_(zeroed_table<entry>(table_entries)) {}
 
 bool mate_search::mate_in_one(position* p)
 {
@@ -141,7 +141,7 @@ int mate_search::refutations(position* p, int n, int limit, move* found)
     return count;
 }
 
-helpmate_search::helpmate_search() : table_(zeroed_table<entry>()) {}
+helpmate_search::helpmate_search() : table_(zeroed_table<std::uint64_t>(helpmate_table_entries)) {}
 
 bool helpmate_search::mates_now(position* p)
 {
@@ -160,12 +160,10 @@ bool helpmate_search::search(position* p, int plies_left)
 {
     if (plies_left == 1)
         return mates_now(p);
-    const std::uint64_t key = p->key;
-    {
-        const entry& known = table_.get()[key & (table_entries - 1)];
-        if (known.key == key && known.plies == plies_left)
-            return false;
-    }
+    std::uint64_t& slot = table_.get()[p->key & (helpmate_table_entries - 1)];
+    const std::uint64_t no_solution = (p->key & ~std::uint64_t(0xFF)) | std::uint64_t(plies_left);
+    if (slot == no_solution)
+        return false;
     move_list list;
     legal_moves(*p, &list);
     bool found = false;
@@ -178,7 +176,7 @@ bool helpmate_search::search(position* p, int plies_left)
         unmake(p, m, undo);
     }
     if (!found)
-        table_.get()[key & (table_entries - 1)] = {key, std::int8_t(plies_left)};
+        slot = no_solution;
     return found;
 }
 
