@@ -36,6 +36,23 @@ struct check_squares {
 // Whether the move, legal in p, checks the other king.
 bool gives_check(const position& p, const check_squares& checks, move m);
 
+// Plays each move of the list in turn and calls visit(m) in the position
+// after it, until visit returns true; returns whether it did. The moves must
+// be legal in p, which is as it was when this returns.
+template <typename Visit>
+bool play_each(position* p, const move_list& list, Visit visit)
+{
+    undo_record undo;
+    for (move m : list) {
+        make(p, m, &undo);
+        const bool stop = visit(m);
+        unmake(p, m, undo);
+        if (stop)
+            return true;
+    }
+    return false;
+}
+
 // Legal move sequences of the given length (perft): the usual proof of a
 // move generator against published counts.
 std::uint64_t perft(position* p, int depth);

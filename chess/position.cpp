@@ -92,6 +92,16 @@ constexpr std::uint8_t rights_kept_by(int square)
     }
 }
 
+// Where the rook of a castling move stands before and after it.
+struct rook_move {
+    int from, to;
+};
+rook_move castling_rook(int king_from, int kind)
+{
+    const int rank_base = king_from & 56;
+    return kind == castle_short ? rook_move{rank_base + 7, rank_base + 5} : rook_move{rank_base, rank_base + 3};
+}
+
 struct castling_rule {
     castling_right right;
     colour side;
@@ -237,11 +247,8 @@ void make(position* p, move m, undo_record* undo)
     }
     shift(p, from, to);
     if (kind == castle_short || kind == castle_long) {
-        const int rank_base = from & 56;
-        if (kind == castle_short)
-            shift(p, rank_base + 7, rank_base + 5);
-        else
-            shift(p, rank_base, rank_base + 3);
+        const rook_move rook_moved = castling_rook(from, kind);
+        shift(p, rook_moved.from, rook_moved.to);
     } else if (is_promotion(m)) {
         remove(p, to);
         put(p, make_piece(us, promoted_type(m)), to);
@@ -277,11 +284,8 @@ void unmake(position* p, move m, const undo_record& undo)
     }
     shift(p, to, from);
     if (kind == castle_short || kind == castle_long) {
-        const int rank_base = from & 56;
-        if (kind == castle_short)
-            shift(p, rank_base + 5, rank_base + 7);
-        else
-            shift(p, rank_base + 3, rank_base);
+        const rook_move rook_moved = castling_rook(from, kind);
+        shift(p, rook_moved.to, rook_moved.from);
     }
     if (undo.captured != empty)
         put(p, undo.captured, kind == en_passant_capture ? (us == white ? to - 8 : to + 8) : to);

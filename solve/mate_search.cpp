@@ -65,14 +65,7 @@ bool mate_search::forces_mate(position* p, int n)
         for (int i = 0; i < list.size; i++)
             score[i] = (gives_check(*p, checks, list.moves[i]) ? 2 : 0) + (is_capture(list.moves[i]) ? 1 : 0);
         sort_by_score(&list, score);
-        undo_record undo;
-        for (move m : list) {
-            make(p, m, &undo);
-            mates = every_defence_loses(p, n - 1);
-            unmake(p, m, undo);
-            if (mates)
-                break;
-        }
+        mates = play_each(p, list, [this, p, n](move) { return every_defence_loses(p, n - 1); });
     }
     entry& e = slot(key);  // looked up again: the search below may have reused the slot
     if (!e.used || e.key != key)
@@ -109,17 +102,13 @@ bool mate_search::every_defence_loses(position* p, int n)
     if (n == 0)
         return false;
     order_defences(&list, n);
-    undo_record undo;
-    for (move d : list) {
-        make(p, d, &undo);
-        const bool loses = forces_mate(p, n);
-        unmake(p, d, undo);
-        if (!loses) {
-            remember_refutation(d, n);
+    const bool refuted = play_each(p, list, [this, p, n](move d) {
+        if (forces_mate(p, n))
             return false;
-        }
-    }
-    return true;
+        remember_refutation(d, n);
+        return true;
+    });
+    return !refuted;
 }
 
 int mate_search::refutations(position* p, int n, int limit, move* found)
@@ -127,17 +116,11 @@ int mate_search::refutations(position* p, int n, int limit, move* found)
     move_list list;
     legal_moves(*p, &list);
     int count = 0;
-    undo_record undo;
-    for (move d : list) {
-        make(p, d, &undo);
-        const bool loses = forces_mate(p, n);
-        unmake(p, d, undo);
-        if (!loses) {
+    play_each(p, list, [&](move d) {
+        if (!forces_mate(p, n))
             found[count++] = d;
-            if (count == limit)
-                break;
-        }
-    }
+        return count == limit;
+    });
     return count;
 }
 
@@ -167,14 +150,12 @@ bool helpmate_search::search(position* p, int plies_left)
     move_list list;
     legal_moves(*p, &list);
     bool found = false;
-    undo_record undo;
-    for (move m : list) {
-        make(p, m, &undo);
+    play_each(p, list, [&](move m) {
         line_.push_back(m);
         found |= search(p, plies_left - 1);
         line_.pop_back();
-        unmake(p, m, undo);
-    }
+        return false;
+    });
     if (!found)
         slot = no_solution;
     return found;

@@ -25,15 +25,7 @@ bool each_mate(position* p, Found found)
 {
     move_list list;
     checking_moves(*p, &list);
-    undo_record undo;
-    for (move m : list) {
-        make(p, m, &undo);
-        const bool mate = !has_legal_move(*p);
-        unmake(p, m, undo);
-        if (mate && found(m))
-            return true;
-    }
-    return false;
+    return play_each(p, list, [p, &found](move m) { return !has_legal_move(*p) && found(m); });
 }
 
 class mate_search {

@@ -15,12 +15,10 @@ void after_each_move(position* p, Visit visit)
 {
     move_list list;
     legal_moves(*p, &list);
-    undo_record undo;
-    for (move m : list) {
-        make(p, m, &undo);
+    play_each(p, list, [&visit](move m) {
         visit(m);
-        unmake(p, m, undo);
-    }
+        return false;
+    });
 }
 
 // The attacker's first moves that force mate in exactly `length` (none shorter).
