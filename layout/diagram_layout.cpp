@@ -12,11 +12,13 @@ namespace {
 constexpr colour white = 0xFFFFFF;
 constexpr colour black = 0;
 
-void draw_task_text(std::int32_t s, const diagram_content& content)
+// A text wider than the diagram gets a negative x and is cut at both ends.
+int draw_task_text(std::int32_t s, const diagram_content& content)
 {
     drawing_font(content.font);
     const int w = text_width(content.task_text);
     draw_text((9 * s - w) / 2, 9 * s + 2, content.task_text, black, white);
+    return w;
 }
 
 void draw_frame_strips(std::int32_t s, const diagram_content& content)
@@ -35,7 +37,7 @@ void draw_squares(std::int32_t s, const diagram_content& content)
 
 }  // namespace
 
-bool render_diagram_image(object_number image, std::int32_t s, const diagram_content& content)
+bool render_diagram_image(object_number image, std::int32_t s, const diagram_content& content, int* task_text_width)
 {
     if (!image_create(image, diagram_width(s), diagram_height(s)) || !drawing_start(image_output(image)))
         return false;
@@ -45,7 +47,9 @@ bool render_diagram_image(object_number image, std::int32_t s, const diagram_con
     draw_box(0, 0, 10 * s, 10 * s, white);
     drawing_mode(drawing_mode_bit::outlined);
     draw_box(0, 0, 9 * s, s / 2, black);
-    draw_task_text(s, content);
+    const int w = draw_task_text(s, content);
+    if (task_text_width)
+        *task_text_width = w;
     draw_frame_strips(s, content);
     draw_squares(s, content);
     drawing_stop();

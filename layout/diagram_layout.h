@@ -67,5 +67,8 @@ constexpr int diagram_square_y(int n, std::int32_t s)
 // top strip's area, the task text centred in the band under the board, the
 // four frame strips, then the squares over everything before them. False
 // when the image cannot be made (no memory, or s too large for an image):
-// nothing is drawn then, and the caller says so.
-bool render_diagram_image(object_number image, std::int32_t s, const diagram_content& content);
+// nothing is drawn then, and the caller says so. The task text's width goes
+// to task_text_width when given: a text wider than diagram_width(s) is cut
+// at both ends, which a caller may want to warn about.
+bool render_diagram_image(object_number image, std::int32_t s, const diagram_content& content,
+                          int* task_text_width = nullptr);

@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,7 +34,12 @@ struct pending_temporary {
     char path[PATH_MAX];  // absolute, so a change of folder cannot misdirect the removal
 };
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots");
-pending_temporary pending[pending_slots];
+pending_temporary own_pending[pending_slots];
+pending_temporary* pending = own_pending;  // this process's slots
+
+// With workers: every process's slots in one shared mapping, part by part.
+pending_temporary* shared_pending = nullptr;
+int shared_parts = 0;
 
 std::string absolute(const std::string& name)
 {
@@ -343,9 +349,49 @@ bool safe_write_by_name(const std::string& path, link_rule rule,
 
 void safe_write_remove_pending()
 {
-    for (pending_temporary& slot : pending)
-        if (slot.state.load() == slot_in_use)
-            unlink(slot.path);
+    for (int i = 0; i < pending_slots; i++)
+        if (pending[i].state.load() == slot_in_use)
+            unlink(pending[i].path);
+}
+
+bool safe_write_share_pending(int parts)
+{
+    if (parts < 1 || shared_pending)
+        return false;
+    void* table = mmap(nullptr, sizeof(pending_temporary) * pending_slots * std::size_t(parts), PROT_READ | PROT_WRITE,
+                       MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (table == MAP_FAILED)
+        return false;
+    // Fresh anonymous memory is zero, which is slot_free everywhere.
+    shared_pending = static_cast<pending_temporary*>(table);
+    shared_parts = parts;
+    interruptions_held held;
+    for (int i = 0; i < pending_slots; i++) {
+        if (own_pending[i].state.load() != slot_in_use)
+            continue;
+        std::memcpy(shared_pending[i].path, own_pending[i].path, sizeof own_pending[i].path);
+        shared_pending[i].state.store(slot_in_use);
+    }
+    pending = shared_pending;
+    return true;
+}
+
+void safe_write_take_pending_part(int part)
+{
+    if (shared_pending && part >= 0 && part < shared_parts)
+        pending = shared_pending + std::ptrdiff_t(part) * pending_slots;
+}
+
+void safe_write_remove_pending_part(int part)
+{
+    if (!shared_pending || part < 0 || part >= shared_parts)
+        return;
+    pending_temporary* slots = shared_pending + std::ptrdiff_t(part) * pending_slots;
+    for (int i = 0; i < pending_slots; i++)
+        if (slots[i].state.load() == slot_in_use) {
+            unlink(slots[i].path);
+            slots[i].state.store(slot_free);
+        }
 }
 
 void safe_write_remove_on_signals()

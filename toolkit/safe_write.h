@@ -59,9 +59,22 @@ void safe_write_abandon(safe_write* file);
 bool safe_write_by_name(const std::string& path, link_rule rule,
                         int (*make)(const char* name, bool must_create, void* context), void* context, int* error);
 
-// Removes every temporary file this process is writing. Only calls that are
+// Removes every temporary file this process is writing (its own part of a
+// shared table). Only calls that are
 // safe in a signal handler, so a SIGINT or SIGTERM handler may call it.
 void safe_write_remove_pending();
+
+// For a program whose forked workers write files: moves the table of pending
+// temporaries into memory shared with the processes forked after this call,
+// in parts, of which this process keeps part 0. A worker takes a part of its
+// own right after the fork, so that a worker killed outright (SIGKILL) leaves
+// its temporaries where the parent can remove them, and the other way round.
+// False when the memory cannot be had; the table then stays private.
+bool safe_write_share_pending(int parts);
+void safe_write_take_pending_part(int part);
+// Removes the temporaries noted in one part, whoever wrote them; safe in a
+// signal handler.
+void safe_write_remove_pending_part(int part);
 
 // Installs SIGINT and SIGTERM handlers that remove the pending temporaries,
 // then let the signal end the process as it would have.
