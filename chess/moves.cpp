@@ -13,6 +13,7 @@ struct generation {
     int king_at;
     bitboard checkers = 0, pinned = 0;
     bitboard target = 0;  // where a piece other than the king may go: out of check, not onto its own
+    const check_squares* checks_only = nullptr;  // set when only checking moves are wanted
 
     explicit generation(const position& pos)
         : p(pos), us(pos.side), them(opponent(pos.side)), own(pos.by_colour[pos.side]),
@@ -38,10 +39,24 @@ struct generation {
         return (pinned & square_bit(from)) ? target & attacks.line[king_at][from] : target;
     }
 
+    // Where a piece may go when only checks are wanted: a piece that uncovers
+    // no line checks only from the squares that see the other king.
+    bitboard checking_from(int from, piece_type type) const
+    {
+        if (!checks_only || (checks_only->discoverers & square_bit(from)))
+            return ~bitboard(0);
+        return checks_only->direct[type];
+    }
+
+    // Tested square by square for every king move, so it stops at the first attacker.
     bool attacked_without_king(int square) const
     {
+        if ((attacks.knight[square] & p.by_type[knight] & enemy) || (attacks.king[square] & p.by_type[king] & enemy) ||
+            (attacks.pawn[us][square] & p.by_type[pawn] & enemy))
+            return true;
         const bitboard without_king = occupied ^ square_bit(king_at);
-        return (attackers_of(p, square, without_king) & enemy) != 0;
+        return (rook_attacks(square, without_king) & (p.by_type[rook] | p.by_type[queen]) & enemy) ||
+               (bishop_attacks(square, without_king) & (p.by_type[bishop] | p.by_type[queen]) & enemy);
     }
 
     bool en_passant_legal(int from, int to) const
@@ -85,7 +100,7 @@ bool add_pawn_move(int from, int to, bool takes, Sink& sink)
 template <typename Sink>
 bool king_moves(const generation& g, Sink& sink)
 {
-    bitboard targets = attacks.king[g.king_at] & ~g.own;
+    bitboard targets = attacks.king[g.king_at] & ~g.own & g.checking_from(g.king_at, king);
     while (targets) {
         const int to = pop_lowest(&targets);
         if (!g.attacked_without_king(to) &&
@@ -144,7 +159,7 @@ bool piece_moves(const generation& g, Sink& sink)
     const position& p = g.p;
     for (bitboard knights = p.pieces(g.us, knight) & ~g.pinned; knights;) {
         const int from = pop_lowest(&knights);
-        if (add_targets(from, attacks.knight[from] & g.target, g.enemy, sink))
+        if (add_targets(from, attacks.knight[from] & g.target & g.checking_from(from, knight), g.enemy, sink))
             return true;
     }
     for (bitboard sliders = g.own & (p.by_type[bishop] | p.by_type[rook] | p.by_type[queen]); sliders;) {
@@ -155,16 +170,17 @@ bool piece_moves(const generation& g, Sink& sink)
             reach |= bishop_attacks(from, g.occupied);
         if (type != bishop)
             reach |= rook_attacks(from, g.occupied);
-        if (add_targets(from, reach & g.allowed(from), g.enemy, sink))
+        if (add_targets(from, reach & g.allowed(from) & g.checking_from(from, type), g.enemy, sink))
             return true;
     }
     return false;
 }
 
 template <typename Sink>
-void generate(const position& p, Sink& sink)
+void generate(const position& p, Sink& sink, const check_squares* checks_only = nullptr)
 {
-    const generation g(p);
+    generation g(p);
+    g.checks_only = checks_only;
     if (king_moves(g, sink) || !g.target)  // in double check only the king moves
         return;
     if (!pawn_moves(g, sink))
@@ -183,6 +199,19 @@ void legal_moves(const position& p, move_list* list)
     generate(p, sink);
 }
 
+void checking_moves(const position& p, move_list* list)
+{
+    list->size = 0;
+    const check_squares checks(p);
+    // Pawn moves, castling and the moves of line openers still need the full test.
+    auto sink = [&](move m) {
+        if (gives_check(p, checks, m))
+            list->moves[list->size++] = m;
+        return false;
+    };
+    generate(p, sink, &checks);
+}
+
 bool has_legal_move(const position& p)
 {
     bool found = false;
@@ -191,31 +220,55 @@ bool has_legal_move(const position& p)
     return found;
 }
 
-bool gives_check(const position& p, move m)
+check_squares::check_squares(const position& p)
+{
+    const colour us = p.side;
+    their_king = p.king_square(opponent(us));
+    const bitboard occupied = p.occupied();
+    // A pawn of ours attacks the king from where one of theirs on the king's square would attack.
+    direct[pawn] = attacks.pawn[opponent(us)][their_king];
+    direct[knight] = attacks.knight[their_king];
+    direct[bishop] = bishop_attacks(their_king, occupied);
+    direct[rook] = rook_attacks(their_king, occupied);
+    direct[queen] = direct[bishop] | direct[rook];
+    direct[king] = 0;
+    discoverers = 0;
+    const bitboard rooks = p.pieces(us, rook) | p.pieces(us, queen);
+    const bitboard bishops = p.pieces(us, bishop) | p.pieces(us, queen);
+    bitboard snipers = (rook_attacks(their_king, 0) & rooks) | (bishop_attacks(their_king, 0) & bishops);
+    while (snipers) {
+        const bitboard between = attacks.between[their_king][pop_lowest(&snipers)] & occupied;
+        if (between && !(between & (between - 1)) && (between & p.by_colour[us]))
+            discoverers |= between;
+    }
+}
+
+bool gives_check(const position& p, const check_squares& checks, move m)
 {
     const int kind = move_kind_of(m);
-    if (kind == castle_short || kind == castle_long || kind == en_passant_capture || is_promotion(m)) {
+    const int from = move_from(m), to = move_to(m);
+    // A piece leaving the line between our slider and the king checks unless it stays on that line.
+    const bool discovers =
+        (checks.discoverers & square_bit(from)) && !(attacks.line[checks.their_king][from] & square_bit(to));
+    if (is_promotion(m)) {
+        // The new piece may look through the square the pawn has just left.
+        const bitboard after = (p.occupied() ^ square_bit(from)) | square_bit(to);
+        const piece_type type = promoted_type(m);
+        bitboard reach = type == knight ? attacks.knight[to] : 0;
+        if (type == bishop || type == queen)
+            reach |= bishop_attacks(to, after);
+        if (type == rook || type == queen)
+            reach |= rook_attacks(to, after);
+        return discovers || (reach & square_bit(checks.their_king));
+    }
+    // These move a second piece: play them.
+    if (kind == castle_short || kind == castle_long || kind == en_passant_capture) {
         position after = p;
         undo_record undo;
         make(&after, m, &undo);
         return in_check(after);
     }
-    const colour us = p.side;
-    const int from = move_from(m), to = move_to(m);
-    const int their_king = p.king_square(opponent(us));
-    const piece_type type = type_of(p.board[from]);
-    if (type == pawn && (attacks.pawn[us][to] & square_bit(their_king)))
-        return true;
-    if (type == knight && (attacks.knight[to] & square_bit(their_king)))
-        return true;
-    const bitboard after = (p.occupied() ^ square_bit(from)) | square_bit(to);
-    bitboard rooks = (p.pieces(us, rook) | p.pieces(us, queen)) & ~square_bit(from);
-    bitboard bishops = (p.pieces(us, bishop) | p.pieces(us, queen)) & ~square_bit(from);
-    if (type == rook || type == queen)
-        rooks |= square_bit(to);
-    if (type == bishop || type == queen)
-        bishops |= square_bit(to);
-    return (rook_attacks(their_king, after) & rooks) || (bishop_attacks(their_king, after) & bishops);
+    return discovers || (checks.direct[type_of(p.board[from])] & square_bit(to));
 }
 
 std::uint64_t perft(position* p, int depth)

@@ -20,9 +20,38 @@ struct move_list {
 // (position_problem() empty).
 void legal_moves(const position& p, move_list* list);
 bool has_legal_move(const position& p);
+// Only the legal moves that check the other king, as a mate's last move must.
+void checking_moves(const position& p, move_list* list);
 
+// Worked out once per position for testing many of its moves for check: the
+// squares from which each kind of piece would attack the other king, and the
+// pieces whose leaving their line opens one onto it.
+struct check_squares {
+    bitboard direct[6];
+    bitboard discoverers;
+    int their_king;
+
+    explicit check_squares(const position& p);
+};
 // Whether the move, legal in p, checks the other king.
-bool gives_check(const position& p, move m);
+bool gives_check(const position& p, const check_squares& checks, move m);
+
+// Plays each move of the list in turn and calls visit(m) in the position
+// after it, until visit returns true; returns whether it did. The moves must
+// be legal in p, which is as it was when this returns.
+template <typename Visit>
+bool play_each(position* p, const move_list& list, Visit visit)
+{
+    undo_record undo;
+    for (move m : list) {
+        make(p, m, &undo);
+        const bool stop = visit(m);
+        unmake(p, m, undo);
+        if (stop)
+            return true;
+    }
+    return false;
+}
 
 // Legal move sequences of the given length (perft): the usual proof of a
 // move generator against published counts.

@@ -92,6 +92,16 @@ constexpr std::uint8_t rights_kept_by(int square)
     }
 }
 
+// Where the rook of a castling move stands before and after it.
+struct rook_move {
+    int from, to;
+};
+rook_move castling_rook(int king_from, int kind)
+{
+    const int rank_base = king_from & 56;
+    return kind == castle_short ? rook_move{rank_base + 7, rank_base + 5} : rook_move{rank_base, rank_base + 3};
+}
+
 struct castling_rule {
     castling_right right;
     colour side;
@@ -101,14 +111,28 @@ constexpr castling_rule castling_rules[4] = {
     {white_short, white, 4, 7, 0x80}, {white_long, white, 4, 0, 0x01},
     {black_short, black, 60, 63, 0x80}, {black_long, black, 60, 56, 0x01}};
 
-// The en passant square only counts when a pawn of the side to move could take there.
+// The en passant square only counts when a pawn of the side to move could take there,
+// behind a pawn of the other side that has just moved two squares: the third rank
+// before Black moves, the sixth before White does.
 bool en_passant_possible(const position& p, int square)
 {
     const colour mover = p.side;
+    if (square / 8 != (mover == white ? 5 : 2))
+        return false;
     const int pushed = mover == white ? square - 8 : square + 8;  // where the pawn that moved two squares stands
     const int origin = mover == white ? square + 8 : square - 8;
     return p.board[pushed] == make_piece(opponent(mover), pawn) && p.board[square] == empty &&
            p.board[origin] == empty && (attacks.pawn[opponent(mover)][square] & p.pieces(mover, pawn));
+}
+
+// What unmake needs back, saved before a move or a pass changes anything. The
+// en passant square goes: only the double step just played may leave one.
+void save_and_clear_en_passant(position* p, undo_record* undo)
+{
+    *undo = {p->key, empty, p->castling, p->en_passant, p->halfmove_clock};
+    if (p->en_passant != no_square)
+        p->key ^= keys.en_passant_file[file_of(p->en_passant)];
+    p->en_passant = no_square;
 }
 
 void set_en_passant(position* p, int square)
@@ -207,15 +231,7 @@ void make(position* p, move m, undo_record* undo)
 {
     const int from = move_from(m), to = move_to(m), kind = move_kind_of(m);
     const colour us = p->side;
-    undo->key = p->key;
-    undo->castling = p->castling;
-    undo->en_passant = p->en_passant;
-    undo->halfmove_clock = p->halfmove_clock;
-    undo->captured = empty;
-
-    if (p->en_passant != no_square)
-        p->key ^= keys.en_passant_file[file_of(p->en_passant)];
-    p->en_passant = no_square;
+    save_and_clear_en_passant(p, undo);
     p->halfmove_clock++;
     if (type_of(p->board[from]) == pawn)
         p->halfmove_clock = 0;
@@ -231,11 +247,8 @@ void make(position* p, move m, undo_record* undo)
     }
     shift(p, from, to);
     if (kind == castle_short || kind == castle_long) {
-        const int rank_base = from & 56;
-        if (kind == castle_short)
-            shift(p, rank_base + 7, rank_base + 5);
-        else
-            shift(p, rank_base, rank_base + 3);
+        const rook_move rook_moved = castling_rook(from, kind);
+        shift(p, rook_moved.from, rook_moved.to);
     } else if (is_promotion(m)) {
         remove(p, to);
         put(p, make_piece(us, promoted_type(m)), to);
@@ -271,11 +284,8 @@ void unmake(position* p, move m, const undo_record& undo)
     }
     shift(p, to, from);
     if (kind == castle_short || kind == castle_long) {
-        const int rank_base = from & 56;
-        if (kind == castle_short)
-            shift(p, rank_base + 5, rank_base + 7);
-        else
-            shift(p, rank_base + 3, rank_base);
+        const rook_move rook_moved = castling_rook(from, kind);
+        shift(p, rook_moved.to, rook_moved.from);
     }
     if (undo.captured != empty)
         put(p, undo.captured, kind == en_passant_capture ? (us == white ? to - 8 : to + 8) : to);
@@ -287,14 +297,7 @@ void unmake(position* p, move m, const undo_record& undo)
 
 void make_null(position* p, undo_record* undo)
 {
-    undo->key = p->key;
-    undo->castling = p->castling;
-    undo->en_passant = p->en_passant;
-    undo->halfmove_clock = p->halfmove_clock;
-    undo->captured = empty;
-    if (p->en_passant != no_square)
-        p->key ^= keys.en_passant_file[file_of(p->en_passant)];
-    p->en_passant = no_square;
+    save_and_clear_en_passant(p, undo);
     p->side = opponent(p->side);
     p->key ^= keys.black_to_move;
 }

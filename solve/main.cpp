@@ -8,6 +8,7 @@
 #include "chess/moves.h"
 #include "chess/position_list.h"
 #include "chess/quoted_input.h"
+#include "solve/diagram_input.h"
 #include "solve/options.h"
 #include "solve/report.h"
 
@@ -41,14 +42,20 @@ std::string check_problem(const position& p, const stipulation& task, notation l
     return directmate_lines(p, result, language);
 }
 
+// A position from --fen or from the diagram --read names.
 int solve_one(const solve_options& options)
 {
     fen_record record;
     stipulation task;
     position p;
     std::string error, verdict;
-    if (!fen_read(options.fen, &record, &error) || !stipulation_read(options.stipulation, &task, &error) ||
-        !problem_position(record, task, &p, &error))
+    // The stipulation first: a diagram is not read for a task that cannot be checked.
+    if (!stipulation_read(options.stipulation, &task, &error))
+        return fail(error);
+    const bool have_record = options.mode == solve_mode::diagram
+                                 ? diagram_position(options.read_file, options.data_folder, &record, &error)
+                                 : fen_read(options.fen, &record, &error);
+    if (!have_record || !problem_position(record, task, &p, &error))
         return fail(error);
     const std::string lines = check_problem(p, task, options.language, &verdict);
     std::printf("%s%s\n", lines.c_str(), verdict.c_str());
@@ -111,10 +118,11 @@ int main(int argc, char** argv)
         return fail(error);
     switch (options.mode) {
     case solve_mode::help: std::fputs(solve_usage, stdout); return 0;
-    case solve_mode::one_problem: return solve_one(options);
+    case solve_mode::one_problem:
+    case solve_mode::diagram: return solve_one(options);
     case solve_mode::problem_list: return solve_list(options);
     case solve_mode::perft: return count_perft(options);
     case solve_mode::none: break;
     }
-    return fail("нужен --fen или --list (справка: --help)");
+    return fail("нужен --fen, --list или --read (справка: --help)");
 }

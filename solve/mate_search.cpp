@@ -17,34 +17,32 @@ namespace {
 
 constexpr std::int8_t not_proven = 127;
 
-template <typename entry>
-std::unique_ptr<entry, decltype(&std::free)> zeroed_table()
+// Highest score first; lists are short, so insertion sort is enough.
+void sort_by_score(move_list* list, int* score)
 {
-    auto* entries = static_cast<entry*>(std::calloc(table_entries, sizeof(entry)));
+    for (int i = 1; i < list->size; i++)
+        for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
+            std::swap(score[j], score[j - 1]);
+            std::swap(list->moves[j], list->moves[j - 1]);
+        }
+}
+
+template <typename entry>
+std::unique_ptr<entry, decltype(&std::free)> zeroed_table(std::size_t entries_wanted)
+{
+    auto* entries = static_cast<entry*>(std::calloc(entries_wanted, sizeof(entry)));
     if (!entries)
-        std::abort();  // 16 MB: the machine is out of memory, nothing sensible is left to do
+        std::abort();  // tens of MB: the machine is out of memory, nothing sensible is left to do
     return {entries, &std::free};
 }
 
 }  // namespace
 
-mate_search::mate_search() : table_(zeroed_table<entry>()) {}
+mate_search::mate_search() : table_(zeroed_table<entry>(table_entries)) {}
 
 bool mate_search::mate_in_one(position* p)
 {
-    move_list list;
-    legal_moves(*p, &list);
-    undo_record undo;
-    for (move m : list) {
-        if (!gives_check(*p, m))
-            continue;
-        make(p, m, &undo);
-        const bool mate = !has_legal_move(*p);
-        unmake(p, m, undo);
-        if (mate)
-            return true;
-    }
-    return false;
+    return each_mate(p, [](move) { return true; });
 }
 
 bool mate_search::forces_mate(position* p, int n)
@@ -62,22 +60,12 @@ bool mate_search::forces_mate(position* p, int n)
         move_list list;
         legal_moves(*p, &list);
         // Checks and captures first: they leave the defender fewest replies.
+        const check_squares checks(*p);
         int score[256];
         for (int i = 0; i < list.size; i++)
-            score[i] = (gives_check(*p, list.moves[i]) ? 2 : 0) + (is_capture(list.moves[i]) ? 1 : 0);
-        for (int i = 1; i < list.size; i++)
-            for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
-                std::swap(score[j], score[j - 1]);
-                std::swap(list.moves[j], list.moves[j - 1]);
-            }
-        undo_record undo;
-        for (move m : list) {
-            make(p, m, &undo);
-                mates = every_defence_loses(p, n - 1);
-            unmake(p, m, undo);
-            if (mates)
-                break;
-        }
+            score[i] = (gives_check(*p, checks, list.moves[i]) ? 2 : 0) + (is_capture(list.moves[i]) ? 1 : 0);
+        sort_by_score(&list, score);
+        mates = play_each(p, list, [this, p, n](move) { return every_defence_loses(p, n - 1); });
     }
     entry& e = slot(key);  // looked up again: the search below may have reused the slot
     if (!e.used || e.key != key)
@@ -96,11 +84,7 @@ void mate_search::order_defences(move_list* list, int ply)
         const move m = list->moves[i];
         score[i] = m == killer_[ply] ? 1 << 30 : int(std::min<std::uint32_t>(refuted_[move_from(m)][move_to(m)], 1 << 28));
     }
-    for (int i = 1; i < list->size; i++)
-        for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
-            std::swap(score[j], score[j - 1]);
-            std::swap(list->moves[j], list->moves[j - 1]);
-        }
+    sort_by_score(list, score);
 }
 
 void mate_search::remember_refutation(move m, int ply)
@@ -118,17 +102,13 @@ bool mate_search::every_defence_loses(position* p, int n)
     if (n == 0)
         return false;
     order_defences(&list, n);
-    undo_record undo;
-    for (move d : list) {
-        make(p, d, &undo);
-        const bool loses = forces_mate(p, n);
-        unmake(p, d, undo);
-        if (!loses) {
-            remember_refutation(d, n);
+    const bool refuted = play_each(p, list, [this, p, n](move d) {
+        if (forces_mate(p, n))
             return false;
-        }
-    }
-    return true;
+        remember_refutation(d, n);
+        return true;
+    });
+    return !refuted;
 }
 
 int mate_search::refutations(position* p, int n, int limit, move* found)
@@ -136,41 +116,26 @@ int mate_search::refutations(position* p, int n, int limit, move* found)
     move_list list;
     legal_moves(*p, &list);
     int count = 0;
-    undo_record undo;
-    for (move d : list) {
-        make(p, d, &undo);
-        const bool loses = forces_mate(p, n);
-        unmake(p, d, undo);
-        if (!loses) {
+    play_each(p, list, [&](move d) {
+        if (!forces_mate(p, n))
             found[count++] = d;
-            if (count == limit)
-                break;
-        }
-    }
+        return count == limit;
+    });
     return count;
 }
 
-helpmate_search::helpmate_search() : table_(zeroed_table<entry>()) {}
+helpmate_search::helpmate_search() : table_(zeroed_table<std::uint64_t>(helpmate_table_entries)) {}
 
 bool helpmate_search::mates_now(position* p)
 {
-    move_list list;
-    legal_moves(*p, &list);
     bool found = false;
-    undo_record undo;
-    for (move m : list) {
-        if (!gives_check(*p, m))
-            continue;
-        make(p, m, &undo);
-        const bool mate = !has_legal_move(*p);
-        unmake(p, m, undo);
-        if (mate) {
-            line_.push_back(m);
-            found_.push_back(line_);
-            line_.pop_back();
-            found = true;
-        }
-    }
+    each_mate(p, [this, &found](move m) {
+        line_.push_back(m);
+        found_.push_back(line_);
+        line_.pop_back();
+        found = true;
+        return false;
+    });
     return found;
 }
 
@@ -178,25 +143,21 @@ bool helpmate_search::search(position* p, int plies_left)
 {
     if (plies_left == 1)
         return mates_now(p);
-    const std::uint64_t key = p->key;
-    {
-        const entry& known = table_.get()[key & (table_entries - 1)];
-        if (known.key == key && known.plies == plies_left)
-            return false;
-    }
+    std::uint64_t& slot = table_.get()[p->key & (helpmate_table_entries - 1)];
+    const std::uint64_t no_solution = (p->key & ~std::uint64_t(0xFF)) | std::uint64_t(plies_left);
+    if (slot == no_solution)
+        return false;
     move_list list;
     legal_moves(*p, &list);
     bool found = false;
-    undo_record undo;
-    for (move m : list) {
-        make(p, m, &undo);
+    play_each(p, list, [&](move m) {
         line_.push_back(m);
         found |= search(p, plies_left - 1);
         line_.pop_back();
-        unmake(p, m, undo);
-    }
+        return false;
+    });
     if (!found)
-        table_.get()[key & (table_entries - 1)] = {key, std::int8_t(plies_left)};
+        slot = no_solution;
     return found;
 }
 

@@ -14,6 +14,19 @@
 #include "chess/moves.h"
 
 constexpr std::size_t table_entries = std::size_t(1) << 20;
+// A helpmate walks every sequence, many more positions than a directmate
+// visits: its table has more, smaller entries (64 MB, touched only as used).
+constexpr std::size_t helpmate_table_entries = std::size_t(1) << 23;
+
+// Calls found(m) for each move of the side to move that mates at once, until
+// it returns true; returns whether it did.
+template <typename Found>
+bool each_mate(position* p, Found found)
+{
+    move_list list;
+    checking_moves(*p, &list);
+    return play_each(p, list, [p, &found](move m) { return !has_legal_move(*p) && found(m); });
+}
 
 class mate_search {
 public:
@@ -58,11 +71,9 @@ private:
     bool search(position* p, int plies_left);
     bool mates_now(position* p);
 
-    struct entry {
-        std::uint64_t key;
-        std::int8_t plies;  // no solution from this position in this many plies (0: nothing known)
-    };
-    std::unique_ptr<entry, decltype(&std::free)> table_;
+    // No solution from this position in this many plies: the key with the
+    // plies in its low byte (the slot's index holds those bits of the key).
+    std::unique_ptr<std::uint64_t, decltype(&std::free)> table_;
     std::vector<move> line_;
     std::vector<std::vector<move>> found_;
 };

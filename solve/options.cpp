@@ -10,6 +10,7 @@ const char solve_usage[] =
     "Использование:\n"
     "  chess-diagram-solve --fen FEN --stipulation УСЛОВИЕ [--notation en]\n"
     "  chess-diagram-solve --list СПИСОК [--stipulation УСЛОВИЕ] [--notation en]\n"
+    "  chess-diagram-solve --read ДИАГРАММА.jpg --stipulation УСЛОВИЕ [--data ПАПКА] [--notation en]\n"
     "  chess-diagram-solve --perft N --fen FEN\n"
     "\n"
     "Проверяет шахматную задачу: все ключи (побочные решения), угрозы, варианты и ложные следы.\n"
@@ -21,6 +22,10 @@ const char solve_usage[] =
     "  --list СПИСОК          по позиции в строке: FEN, табуляция, текст задания (условие);\n"
     "                         пустые строки и строки с # в начале пропускаются;\n"
     "                         с --stipulation условие одно для всех строк\n"
+    "  --read ДИАГРАММА       позиция с диаграммы, нарисованной редактором или chess-diagram-render\n"
+    "                         (ход белых, рокировка там, где король и ладья на своих полях)\n"
+    "  --data ПАПКА           набор клеток диаграммы (без него ./DATA, иначе ~/chess-diagram/DATA,\n"
+    "                         иначе набор из установки)\n"
     "  --notation en          английские буквы фигур и слова (по умолчанию русские: Кр Ф Л С К)\n"
     "  --perft N              число последовательностей из N ходов (проверка правил)\n"
     "  -h, --help             эта справка\n"
@@ -39,6 +44,8 @@ struct option_entry {
 constexpr option_entry option_table[] = {
     {"--fen", &solve_options::fen},
     {"--list", &solve_options::list_file},
+    {"--read", &solve_options::read_file},
+    {"--data", &solve_options::data_folder},
     {"--perft", &solve_options::perft_depth},
     {"--stipulation", &solve_options::stipulation},
     {"--notation", nullptr},
@@ -55,18 +62,22 @@ const option_entry* find_option(std::string_view name)
 bool check_modes(const solve_options& o, std::string* error)
 {
     const bool perft = !o.perft_depth.empty(), list = !o.list_file.empty(), fen = !o.fen.empty();
+    const bool read = !o.read_file.empty();
     if (o.mode == solve_mode::help)
         return true;
-    if (perft && (list || !o.stipulation.empty()))
+    if (perft && (list || read || !o.stipulation.empty()))
         *error = "--perft считает ходы одной позиции: нужны только --perft N и --fen FEN";
     else if (perft && !fen)
         *error = "для --perft нужен --fen FEN";
-    else if (list && fen)
-        *error = "--fen и --list вместе не указываются";
-    else if (fen && !perft && o.stipulation.empty())
-        *error = "для --fen нужно --stipulation УСЛОВИЕ, например --stipulation '#2'";
-    else if (!fen && !list)
-        *error = "нужен --fen или --list (справка: --help)";
+    else if (int(list) + int(fen) + int(read) > 1)
+        *error = "--fen, --list и --read вместе не указываются";
+    else if (!o.data_folder.empty() && !read)
+        *error = "--data нужен только для --read";
+    else if ((fen || read) && !perft && o.stipulation.empty())
+        *error = std::string("для ") + (fen ? "--fen" : "--read") +
+                 " нужно --stipulation УСЛОВИЕ, например --stipulation '#2'";
+    else if (!fen && !list && !read)
+        *error = "нужен --fen, --list или --read (справка: --help)";
     return error->empty();
 }
 
@@ -116,8 +127,10 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
     if (!check_modes(o, error))
         return false;
     if (o.mode != solve_mode::help)
-        o.mode = !o.perft_depth.empty() ? solve_mode::perft : !o.list_file.empty() ? solve_mode::problem_list
-                                                                                  : solve_mode::one_problem;
+        o.mode = !o.perft_depth.empty() ? solve_mode::perft
+                 : !o.list_file.empty() ? solve_mode::problem_list
+                 : !o.read_file.empty() ? solve_mode::diagram
+                                        : solve_mode::one_problem;
     *options = o;
     return true;
 }

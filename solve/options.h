@@ -1,18 +1,21 @@
 // The solver's command line: a position and a stipulation, a list of
-// positions with their task texts, or a perft count; and the notation.
+// positions with their task texts, a diagram to read, or a perft count; and
+// the notation.
 #pragma once
 
 #include <string>
 
 #include "chess/notation.h"
 
-enum class solve_mode { none, help, one_problem, problem_list, perft };
+enum class solve_mode { none, help, one_problem, problem_list, diagram, perft };
 
 struct solve_options {
     solve_mode mode = solve_mode::none;
     std::string fen;
     std::string stipulation;  // as given; for a list it replaces every task text
     std::string list_file;
+    std::string read_file;    // a diagram to read the position from
+    std::string data_folder;  // the square set it was drawn with; empty: the default set
     std::string perft_depth;
     notation language = notation::russian;
 };

@@ -9,35 +9,27 @@
 
 namespace {
 
+// Plays each legal move of p in turn and calls visit(m) in the position after it.
+template <typename Visit>
+void after_each_move(position* p, Visit visit)
+{
+    move_list list;
+    legal_moves(*p, &list);
+    play_each(p, list, [&visit](move m) {
+        visit(m);
+        return false;
+    });
+}
+
 // The attacker's first moves that force mate in exactly `length` (none shorter).
 std::vector<move> first_moves_mating_in(mate_search& search, position* p, int length)
 {
     std::vector<move> found;
-    move_list list;
-    legal_moves(*p, &list);
-    undo_record undo;
-    for (move m : list) {
-        make(p, m, &undo);
+    after_each_move(p, [&](move m) {
         if (search.every_defence_loses(p, length - 1) && (length == 1 || !search.every_defence_loses(p, length - 2)))
             found.push_back(m);
-        unmake(p, m, undo);
-    }
+    });
     return found;
-}
-
-std::vector<move> mating_moves(position* p)
-{
-    std::vector<move> mates;
-    move_list list;
-    legal_moves(*p, &list);
-    undo_record undo;
-    for (move m : list) {
-        make(p, m, &undo);
-        if (in_check(*p) && !has_legal_move(*p))
-            mates.push_back(m);
-        unmake(p, m, undo);
-    }
-    return mates;
 }
 
 // After the key: a pass by the defender shows what the attacker threatens.
@@ -58,14 +50,14 @@ void find_threat(mate_search& search, position* p, int moves_left, key_move* key
 std::vector<variation> solution_tree(position* p)
 {
     std::vector<variation> tree;
-    move_list defences;
-    legal_moves(*p, &defences);
-    undo_record undo;
-    for (move d : defences) {
-        make(p, d, &undo);
-        tree.push_back({d, mating_moves(p)});
-        unmake(p, d, undo);
-    }
+    after_each_move(p, [&](move d) {
+        variation v{d, {}};
+        each_mate(p, [&v](move m) {
+            v.mates.push_back(m);
+            return false;
+        });
+        tree.push_back(std::move(v));
+    });
     return tree;
 }
 
@@ -92,12 +84,8 @@ directmate_result check_directmate(position p, int moves)
             result.keys.push_back(std::move(key));
         }
     }
-    if (moves == 2 && result.length != 1) {
-        move_list list;
-        legal_moves(p, &list);
-        undo_record undo;
-        for (move m : list) {
-            make(&p, m, &undo);
+    if (moves == 2 && result.length != 1)
+        after_each_move(&p, [&](move m) {
             // A try is met by all defences but one: with a single legal reply
             // there is nothing it meets, so a check answered by the only
             // escape is no try.
@@ -106,9 +94,7 @@ directmate_result check_directmate(position p, int moves)
             move refutation[2];
             if (defences.size >= 2 && search->refutations(&p, 1, 2, refutation) == 1)
                 result.tries.push_back({m, refutation[0]});
-            unmake(&p, m, undo);
-        }
-    }
+        });
     return result;
 }
 

@@ -156,6 +156,8 @@ struct problem_row {
 // black_attacker: the castling key with the board turned round; Black attacks, moves are numbered from 1...
 // helpmate_two: 2.Ka1 Rc1# with the white king on a3 or on b3, both guarding a2 and b2.
 // helpmate_sound: the knight blocks g8 and the bishop guards h7 (Black moves first whatever the FEN says).
+// checking_mates: after 1.Kd5, d8=Q and d8=R check down the file the pawn has just left and
+// 0-0-0 from the rook castling brings to d1; a knight or bishop from d7 gives no check.
 const problem_row problem_rows[] = {
     {"sound", "8/4K2k/8/1p1R4/8/8/8/8 w - - 0 1", "#3", "sound: one solution", "threat: 2.Rh5#"},
     {"cooked", "5k2/8/3N2K1/8/8/1R6/8/8 w - - 0 1", "Mate in 2", "cooked: 1.Re3! 1.Rb7!", "1...Kg8 2.Rb8#"},
@@ -169,6 +171,7 @@ const problem_row problem_rows[] = {
     {"helpmate_two", "8/8/8/2R5/K5b1/8/8/2k5 b - - 0 1", "h#2", "cooked: 2 solutions", "1.Kb1 Kb3 2.Ka1 Rc1#"},
     {"helpmate_sound", "7k/1R6/6n1/7B/8/8/7K/8 w - - 0 1", "Helpmate in 2", "sound: one solution",
      "1.Ne7 Bg6 2.Ng8 Rh7#"},
+    {"checking_mates", "8/3PR3/8/8/3k4/8/P1R5/R3K2R b KQ - 0 1", "h#1", "cooked: 5 solutions", "1.Kd5 d8=R#"},
 };
 
 class problem_check : public testing::TestWithParam<problem_row> {};

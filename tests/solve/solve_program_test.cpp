@@ -1,6 +1,6 @@
 // chess-diagram-solve as a user runs it: what it prints and its exit status,
-// for a problem, a list, a perft count, and for input it must refuse with
-// one line.
+// for a problem, a list, a diagram, a perft count, and for input it must
+// refuse with one line.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -32,10 +32,10 @@ std::string file_text(const std::string& path)
     return std::string(bytes.begin(), bytes.end());
 }
 
-run_result solve(const std::vector<std::string>& arguments)
+run_result run(const std::string& program, const std::vector<std::string>& arguments)
 {
     temp_folder folder;
-    std::string command = shell_quoted(build_dir() + "/chess-diagram-solve");
+    std::string command = shell_quoted(build_dir() + "/" + program);
     for (const std::string& argument : arguments)
         command += " " + shell_quoted(argument);
     command += " >" + folder.file("out") + " 2>" + folder.file("err");
@@ -45,6 +45,11 @@ run_result solve(const std::vector<std::string>& arguments)
     result.out = file_text(folder.file("out"));
     result.err = file_text(folder.file("err"));
     return result;
+}
+
+run_result solve(const std::vector<std::string>& arguments)
+{
+    return run("chess-diagram-solve", arguments);
 }
 
 TEST(solve_program, checks_a_two_mover_and_prints_the_tree_in_russian)
@@ -81,6 +86,19 @@ TEST(solve_program, checks_a_list_line_by_line_and_fails_when_a_line_could_not_b
                      "«Мат в 2 хода», «Кооперативный мат в 2 хода», «Mate in 2» или «Helpmate in 2»\n");
 }
 
+TEST(solve_program, checks_a_diagram_the_renderer_drew)
+{
+    temp_folder folder;
+    // A marker is an empty square; a placement read back gives White the castling its rooks allow.
+    const run_result drawn = run("chess-diagram-render", {"--fen", "8/8/3Q2p1/6p1/8/4k3/8/R3K2R", "--text",
+                                                          "Мат в 2 хода", "--cross", "e4", "-o", folder.file("d.jpg")});
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    const run_result r = solve({"--read", folder.file("d.jpg"), "--stipulation", "#2", "--notation", "en"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("1.0-0!\nthreat: 2.Rae1#\n", 0), 0u) << r.out;
+    EXPECT_TRUE(r.out.ends_with("\nsound: one solution\n")) << r.out;
+}
+
 TEST(solve_program, counts_perft_for_the_rules_to_be_checked)
 {
     const run_result r = solve({"--perft", "3", "--fen", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"});
@@ -113,10 +131,11 @@ TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
         {{"--fen", start}, "для --fen нужно --stipulation УСЛОВИЕ, например --stipulation '#2'"},
         {{"--fen", start, "--stipulation", "#2", "--notation", "de"}, "--notation «de»: нужно en или ru"},
         {{"--perft", "0", "--fen", start}, "--perft «0»: нужно число ходов от 1 до 9"},
-        {{"--read", "x.jpg"}, "неизвестный ключ «--read» (справка: --help)"},
+        {{"--read", "/nonexistent/d.jpg", "--stipulation", "#2"},
+         "не удалось открыть рисунок «/nonexistent/d.jpg»: No such file or directory"},
         {{"--fen"}, "у ключа --fen нет значения"},
         {{"--list", "/nonexistent/list.txt"}, "не удалось открыть список «/nonexistent/list.txt»: No such file or directory"},
-        {{}, "нужен --fen или --list (справка: --help)"},
+        {{}, "нужен --fen, --list или --read (справка: --help)"},
     };
     for (const refusal_row& row : rows) {
         const run_result r = solve(row.arguments);
