@@ -37,12 +37,13 @@ std::string utf8_task_text(std::string_view text)
     return converted;
 }
 
+// Spreadsheets save an empty last column as a trailing tab.
 std::string_view trimmed(std::string_view text)
 {
-    const std::size_t first = text.find_first_not_of(" ");
+    const std::size_t first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos)
         return {};
-    return text.substr(first, text.find_last_not_of(" ") - first + 1);
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 bool has_control_character(std::string_view text)

@@ -125,7 +125,7 @@ TEST(position_list, reads_lines_as_other_programs_write_them)
     const std::string list = "\xEF\xBB\xBF" + wac1 + "\tМат в 2 хода\r\n"  // a Windows file
                              "# a comment\r\n"
                              "\r\n" +
-                             start + " w KQkq -\t Mate in 2 \r" +  // old Mac line end
+                             start + " w KQkq -\t Mate in 2 \t\r" +  // old Mac line end, a spreadsheet's empty column
                              wac1 + " w - - bm Qg6; id \"WAC.001\";\n" + start +
                              "\tMatt in 2 Z\xfcgen\n"  // Latin-1
                              "8/8/8/8/8/8/8/8 W\tMate in 2\n" +
