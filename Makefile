@@ -35,11 +35,12 @@ run: build
 
 test: test-main test-sanitize test-fuzz
 
-# Every test, then the end-to-end tests again as a Russian desktop runs them,
-# with GTK+'s own dialogs in Russian (each of them starts its own X server).
+# Every test, then the end-to-end tests of the editor again as a Russian
+# desktop runs them, with GTK+'s own dialogs in Russian (each of them starts
+# its own X server).
 test-main: test-deps build
 	xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir $(BUILD) --output-on-failure -j 2
-	LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 ctest --test-dir $(BUILD) --output-on-failure -j 2 -L e2e -E install_test
+	LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 ctest --test-dir $(BUILD) --output-on-failure -j 2 -L e2e -E 'install_test|render_test'
 
 # The unit tests again, with address and undefined-behaviour sanitizers.
 # Tests that do not touch GTK+ run with leak checking (tests/lsan.supp names
