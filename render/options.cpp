@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "chess/quoted_input.h"
+#include "chess/command_line.h"
 
 const char render_usage[] =
     "Использование:\n"
@@ -67,6 +67,11 @@ const option_entry* find_option(std::string_view name)
     return nullptr;
 }
 
+bool known_option(std::string_view name)
+{
+    return find_option(name) != nullptr;
+}
+
 bool check_mode(const render_options& o, std::string* error)
 {
     const bool with_position = !o.task_text.empty() || !o.cross_squares.empty() || !o.ring_squares.empty();
@@ -100,23 +105,16 @@ bool parse_render_options(int argc, char** argv, render_options* options, std::s
     render_options o;
     error->clear();
     for (int i = 1; i < argc; i++) {
-        std::string_view argument = argv[i];
+        const std::string_view argument = argv[i];
         if (argument == "-h" || argument == "--help") {
             o.mode = render_mode::help;
             continue;
         }
-        const std::size_t equals = argument.find('=');
-        const bool joined = argument.rfind("--", 0) == 0 && equals != std::string_view::npos;
-        const option_entry* entry = find_option(joined ? argument.substr(0, equals) : argument);
-        if (!entry) {
-            *error = "неизвестный ключ " + quoted_input(argument) + " (справка: --help)";
+        command_line_option option;
+        if (!read_command_line_option(argc, argv, &i, known_option, &option, error))
             return false;
-        }
-        if (!joined && i + 1 >= argc) {
-            *error = "у ключа " + std::string(entry->name) + " нет значения";
-            return false;
-        }
-        const std::string value(joined ? argument.substr(equals + 1) : std::string_view(argv[++i]));
+        const option_entry* entry = find_option(option.name);
+        const std::string& value = option.value;
         // Markers may be given in several lists; everything else once.
         if (entry->list) {
             (o.*(entry->list)).push_back(value);

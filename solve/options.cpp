@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "chess/command_line.h"
 #include "chess/quoted_input.h"
 
 const char solve_usage[] =
@@ -59,6 +60,11 @@ const option_entry* find_option(std::string_view name)
     return nullptr;
 }
 
+bool known_option(std::string_view name)
+{
+    return find_option(name) != nullptr;
+}
+
 bool check_modes(const solve_options& o, std::string* error)
 {
     const bool perft = !o.perft_depth.empty(), list = !o.list_file.empty(), fen = !o.fen.empty();
@@ -93,18 +99,11 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
             o.mode = solve_mode::help;
             continue;
         }
-        const std::size_t equals = argument.find('=');
-        const bool joined = argument.rfind("--", 0) == 0 && equals != std::string_view::npos;
-        const option_entry* entry = find_option(joined ? argument.substr(0, equals) : argument);
-        if (!entry) {
-            *error = "неизвестный ключ " + quoted_input(argument) + " (справка: --help)";
+        command_line_option option;
+        if (!read_command_line_option(argc, argv, &i, known_option, &option, error))
             return false;
-        }
-        if (!joined && i + 1 >= argc) {
-            *error = "у ключа " + std::string(entry->name) + " нет значения";
-            return false;
-        }
-        const std::string value(joined ? argument.substr(equals + 1) : std::string_view(argv[++i]));
+        const option_entry* entry = find_option(option.name);
+        const std::string& value = option.value;
         if (!entry->value) {  // --notation
             if (value != "en" && value != "ru") {
                 *error = "--notation " + quoted_input(value) + ": нужно en или ru";
