@@ -50,11 +50,19 @@ def _name(display, window):
     return display.run("xdotool", "getwindowname", window, check=False).rstrip("\n")
 
 
-def _shot(display, name):
+def _shot(display, name, then=None):
+    """Takes a screenshot into SHOTS/name.png (kept for a failure's reader)
+    and returns its path, or then(path) applied to the picture before it is
+    put there: tests running side by side may take shots of the same name,
+    and each must read its own."""
     os.makedirs(SHOTS, exist_ok=True)
     path = os.path.join(SHOTS, name + ".png")
-    display.run("import", "-window", "root", path, check=False)
-    return path
+    own = f"{path}.{os.getpid()}.png"
+    display.run("import", "-window", "root", own, check=False)
+    result = then(own) if then else path
+    if os.path.exists(own):
+        os.replace(own, path)
+    return result
 
 
 def find_preview(program, timeout=10):
@@ -90,9 +98,8 @@ def wait_gone(program, window, timeout=10):
 def preview_sheet(program, preview, name):
     """A screenshot of the preview's scroll area (990 x 680, scroll bars
     included) as an Image whose (x, y) is the window's (x, y)."""
-    shot = _shot(program.display, name)
     left, top, _, _ = program.geometry(preview)
-    return Image.load(shot, crop=(left, top, 990, 680))
+    return _shot(program.display, name, lambda shot: Image.load(shot, crop=(left, top, 990, 680)))
 
 
 def open_print_dialog(program, preview, timeout=10):
@@ -110,6 +117,14 @@ def open_print_dialog(program, preview, timeout=10):
 def _keys(program, *names):
     for name in names:
         program.display.run("xdotool", "key", name)
+        time.sleep(0.15)
+
+
+def _steps(program, key, count):
+    """Presses key count times in one control: the focus stays where it is,
+    so the presses need no pause between them beyond xdotool's own."""
+    if count:
+        program.display.run("xdotool", "key", "--delay", "30", *[key] * count)
         time.sleep(0.15)
 
 
@@ -142,9 +157,12 @@ def finish_print(program, dialog, button="print", orientation=None, paper_row=No
     the answer."""
     _keys(program, "ctrl+Page_Down", *["shift+Tab"] * 5)
     if paper_row is not None:
-        _keys(program, "shift+Tab", "Home", *["Down"] * paper_row, "Tab")
+        _keys(program, "shift+Tab", "Home")
+        _steps(program, "Down", paper_row)
+        _keys(program, "Tab")
     if orientation is not None:
-        _keys(program, "Home", *["Down"] * ORIENTATIONS.index(orientation))
+        _keys(program, "Home")
+        _steps(program, "Down", ORIENTATIONS.index(orientation))
     time.sleep(0.2)
     _shot(program.display, "print-dialog-page-setup")
     _keys(program, *["Tab"] * {"preview": 1, "print": 3}[button], "Return")
