@@ -7,6 +7,7 @@
 #include <glib.h>
 
 #include "layout/installed_set.h"
+#include "layout/quoted_file_name.h"
 
 bool is_folder(const std::string& path)
 {
@@ -38,4 +39,13 @@ std::string default_square_set()
         return own + "/" + square_set_folder_name;
     const std::string installed = installed_square_set();
     return is_folder(installed) ? installed : "";
+}
+
+std::string chosen_square_set(const std::string& given, std::string* error)
+{
+    const std::string set = given.empty() ? default_square_set() : given;
+    if (set.empty())
+        *error = "набор клеток не найден: нет ни ./DATA, ни " + quoted_file_name(user_folder() + "/DATA") +
+                 ", ни набора по умолчанию; укажите его ключом --data";
+    return set;
 }

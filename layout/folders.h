@@ -27,4 +27,9 @@ std::string editor_working_folder(editor_start how);
 // installed set. Empty when there is none of them.
 std::string default_square_set();
 
+// The set a command-line program draws or reads with: the folder it was
+// given (--data), else the default set. Empty, with the line to show in
+// *error, when it was given none and there is no default.
+std::string chosen_square_set(const std::string& given, std::string* error);
+
 bool is_folder(const std::string& path);

@@ -22,12 +22,17 @@ board_squares_shown board_from_fen(const fen_record& record)
     return squares;
 }
 
-std::string board_fen(const board_squares_shown& squares)
+std::array<char, 64> fen_squares(const board_squares_shown& squares)
 {
     std::array<char, 64> placement;
     for (int n = 1; n <= board_squares; n++) {
         const char c = squares[std::size_t(n - 1)];
         placement[std::size_t(fen_square(n))] = piece_letters.find(c) == std::string_view::npos ? no_piece : c;
     }
-    return fen_placement(placement);
+    return placement;
+}
+
+std::string board_fen(const board_squares_shown& squares)
+{
+    return fen_placement(fen_squares(squares));
 }

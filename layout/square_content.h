@@ -25,6 +25,7 @@ using board_squares_shown = std::array<char, board_squares>;
 // for squares in board order (markers count as empty squares): what a
 // front end needs to draw a FEN, or to say which position it read back.
 board_squares_shown board_from_fen(const fen_record& record);
+std::array<char, 64> fen_squares(const board_squares_shown& squares);
 std::string board_fen(const board_squares_shown& squares);
 
 // "e4" for board square n.

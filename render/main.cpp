@@ -44,13 +44,8 @@ bool start_imaging(const render_options& options, std::string* error)
     drawing_init();
     font_store_init();
     font_load(0, u"", 12);
-    const std::string set = options.data_folder.empty() ? default_square_set() : options.data_folder;
-    if (set.empty()) {
-        *error = "набор клеток не найден: нет ни ./DATA, ни " + quoted_file_name(user_folder() + "/DATA") +
-                 ", ни набора по умолчанию; укажите его ключом --data";
-        return false;
-    }
-    return square_set_load(set, error);
+    const std::string set = chosen_square_set(options.data_folder, error);
+    return !set.empty() && square_set_load(set, error);
 }
 
 // The task text as the editor's one-line field could hold it.
