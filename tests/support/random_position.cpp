@@ -136,7 +136,7 @@ position random_position(random_source* random, const board_shape& shape)
         if (en_passant_set_up)
             place_en_passant_pair(random, board.record.black_to_move ? black : white, &board);
         while (board.pieces[white] + board.pieces[black] < count) {
-            const colour c = colour(random->below(2));
+            const colour c = random->percent(shape.movers_percent) ? wanted : opponent(wanted);
             const bool pawn = board.pawns[c] < 8 && random->percent(shape.pawn_percent);
             if (board.pieces[c] == 16)
                 continue;

@@ -27,6 +27,7 @@ struct board_shape {
     int min_pieces = 2;  // kings included
     int max_pieces = 32;
     int pawn_percent = 40;        // of the pieces besides the kings
+    int movers_percent = 50;      // of the pieces besides the kings, those of the side to move
     int kings_at_edge_percent = 0;  // a king placed on the outer two rings
     int castling_percent = 30;    // each side's king and rooks set up at home
     int played_percent = 30;      // a few random moves played after placing
