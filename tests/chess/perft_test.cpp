@@ -80,7 +80,7 @@ divide our_divide(position p, int depth)
     undo_record undo;
     for (move m : list) {
         make(&p, m, &undo);
-        counts[engine_text(m)] = perft(&p, depth - 1);
+        counts[engine_text(m)] += perft(&p, depth - 1);  // a move generated twice counts twice
         unmake(&p, m, undo);
     }
     return counts;
@@ -119,6 +119,7 @@ std::vector<divide> stockfish_divides(const std::vector<std::string>& fens, int 
     temp_folder folder;
     {
         std::ofstream commands(folder.file("commands"));
+        commands << "setoption name Use NNUE value false\n";  // perft never evaluates: no network file needed
         for (const std::string& fen : fens)
             commands << "position fen " << fen << "\ngo perft " << depth << "\n";
     }

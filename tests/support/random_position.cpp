@@ -136,10 +136,10 @@ position random_position(random_source* random, const board_shape& shape)
         if (en_passant_set_up)
             place_en_passant_pair(random, board.record.black_to_move ? black : white, &board);
         while (board.pieces[white] + board.pieces[black] < count) {
-            const colour c = random->percent(shape.movers_percent) ? wanted : opponent(wanted);
-            const bool pawn = board.pawns[c] < 8 && random->percent(shape.pawn_percent);
+            colour c = random->percent(shape.movers_percent) ? wanted : opponent(wanted);
             if (board.pieces[c] == 16)
-                continue;
+                c = opponent(c);
+            const bool pawn = board.pawns[c] < 8 && random->percent(shape.pawn_percent);
             board.put(random_free_square(random, board, pawn, false), c, pawn ? 'P' : random_officer(random));
         }
         // Rights as a FEN gives them: only where king and rook stand at home, and not always then.
