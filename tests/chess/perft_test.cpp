@@ -238,7 +238,7 @@ TEST(perft_against_stockfish, perft_agrees_with_stockfish_on_random_positions)
 {
     constexpr std::uint64_t seed = 0x5EED0001;
     constexpr int depth = 3;
-    const int count = differential_count(2000, 300);
+    const int count = differential_count(2000, 500);
     random_source random(seed);
     const board_shape shape{.min_pieces = 2, .max_pieces = 32, .pawn_percent = 45, .kings_at_edge_percent = 0,
                             .castling_percent = 35, .played_percent = 40, .en_passant_percent = 8,

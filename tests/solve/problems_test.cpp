@@ -411,8 +411,8 @@ const random_problem_row random_problem_rows[] = {
     {"mate_in_1", stipulation_kind::directmate, 1, 1000, 100, 9},
     {"mate_in_2", stipulation_kind::directmate, 2, 1000, 100, 7},
     {"mate_in_3", stipulation_kind::directmate, 3, 600, 60, 6},
-    {"helpmate_in_1", stipulation_kind::helpmate, 1, 800, 80, 9},
-    {"helpmate_in_2", stipulation_kind::helpmate, 2, 500, 50, 7},
+    {"helpmate_in_1", stipulation_kind::helpmate, 1, 800, 50, 9},
+    {"helpmate_in_2", stipulation_kind::helpmate, 2, 500, 40, 7},
 };
 
 void PrintTo(const random_problem_row& row, std::ostream* out)
