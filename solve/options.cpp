@@ -99,6 +99,10 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
             o.mode = solve_mode::help;
             continue;
         }
+        if (argument == "--set-play" || argument == "--duplex") {
+            (argument == "--set-play" ? o.set_play : o.duplex) = true;
+            continue;
+        }
         command_line_option option;
         if (!read_command_line_option(argc, argv, &i, known_option, &option, error))
             return false;
