@@ -54,7 +54,7 @@ bool problem_check(const fen_record& record, const stipulation& task, notation l
     const position other = position_from_fen(record, opponent(first));
     std::string verdict;
     if (std::string problem = position_problem(other); !problem.empty()) {
-        verdict = problem;
+        verdict = ru ? problem : "the position cannot be played with the other side to move";
         report->text += verdict + "\n";
     } else {
         check_half(other, task, language, &report->text, &verdict);

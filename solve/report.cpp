@@ -45,26 +45,28 @@ std::string numbered_line(position p, const std::vector<move>& moves, int before
     return text;
 }
 
-// Battle play, numbered from the problem's start: ply 0 is the attacker's first move.
-std::string line_text(const position& p, const std::vector<move>& moves, int first_ply, notation language)
+// Battle play, numbered from the problem's start: ply 0 is the attacker's
+// first move, and Black's moves are written "1..." as in a game.
+std::string line_text(const position& p, const std::vector<move>& moves, int first_ply, colour attacker,
+                      notation language)
 {
-    return numbered_line(p, moves, first_ply, language);
+    return numbered_line(p, moves, first_ply + (attacker == black ? 1 : 0), language);
 }
 
 std::string key_text(const position& p, move key, notation language)
 {
-    return line_text(p, {key}, 0, language) + "!";
+    return line_text(p, {key}, 0, p.side, language) + "!";
 }
 
 // One defence with its continuations; a dual when there are several.
-std::string variation_text(const position& p, const variation& v, int first_ply, notation language)
+std::string variation_text(const position& p, const variation& v, int first_ply, colour attacker, notation language)
 {
-    std::string out = line_text(p, {v.defence}, first_ply, language);
+    std::string out = line_text(p, {v.defence}, first_ply, attacker, language);
     position defended = p;
     undo_record undo;
     make(&defended, v.defence, &undo);
     for (std::size_t i = 0; i < v.continuations.size(); i++)
-        out += (i ? ", " : " ") + line_text(defended, {v.continuations[i]}, first_ply + 1, language);
+        out += (i ? ", " : " ") + line_text(defended, {v.continuations[i]}, first_ply + 1, attacker, language);
     if (v.continuations.size() > 1)
         out += russian(language) ? " (дуаль)" : " (dual)";
     return out + "\n";
@@ -85,7 +87,7 @@ std::string play_text(const position& p, const stipulation& task, const first_mo
         position passed = after;
         make_null(&passed, &undo);
         for (std::size_t i = 0; i < first.threats.size(); i++)
-            threat += (i ? ", " : "") + line_text(passed, {first.threats[i]}, 2, language);
+            threat += (i ? ", " : "") + line_text(passed, {first.threats[i]}, 2, p.side, language);
         if (first.threat_length >= 2) {
             stipulation in = task;
             in.moves = first.threat_length;
@@ -94,7 +96,7 @@ std::string play_text(const position& p, const stipulation& task, const first_mo
         out += threat + "\n";
     }
     for (const variation& v : first.variations)
-        out += variation_text(after, v, 1, language);
+        out += variation_text(after, v, 1, p.side, language);
     return out;
 }
 
@@ -181,8 +183,8 @@ std::string battle_lines(const position& p, const stipulation& task, const battl
         position after = p;
         undo_record undo;
         make(&after, t.play.played, &undo);
-        out += line_text(p, {t.play.played}, 0, language) + "?\n" + play_text(p, task, t.play, 2, language) +
-               line_text(after, {t.refutation}, 1, language) + "!\n";
+        out += line_text(p, {t.play.played}, 0, p.side, language) + "?\n" + play_text(p, task, t.play, 2, language) +
+               line_text(after, {t.refutation}, 1, p.side, language) + "!\n";
     }
     return out;
 }
@@ -198,7 +200,7 @@ std::string battle_set_play(const position& p, const battle_result& result, nota
     undo_record undo;
     make_null(&passed, &undo);
     for (const variation& v : result.set_play) {
-        out += variation_text(passed, v, 1, language);
+        out += variation_text(passed, v, 1, p.side, language);
     }
     return out;
 }
