@@ -172,6 +172,83 @@ inline std::vector<std::pair<move, move>> tries(position p, goal_kind goal, aim_
     return found;
 }
 
+// What the attacker threatens after a first move: the defender passes, and
+// the shortest win within moves_left the attacker then has, with its first
+// moves, sorted. A first move that checks threatens nothing.
+struct threat_found {
+    int length = 0;
+    std::vector<move> moves;
+    bool operator==(const threat_found&) const = default;
+};
+
+inline threat_found threat_after(position p, goal_kind goal, aim_kind aim, int moves_left)
+{
+    threat_found threat;
+    if (in_check(p))
+        return threat;
+    undo_record pass;
+    make_null(&p, &pass);
+    for (int length = 1; length <= moves_left && threat.moves.empty(); length++) {
+        if (aim == aim_kind::reflex && goal_move_exists(&p, goal))
+            break;
+        move_list list;
+        legal_moves(p, &list);
+        undo_record undo;
+        for (move m : list) {
+            make(&p, m, &undo);
+            if (after_attack(&p, goal, aim, length))
+                threat.moves.push_back(m);
+            unmake(&p, m, undo);
+        }
+        threat.length = threat.moves.empty() ? 0 : length;
+    }
+    std::sort(threat.moves.begin(), threat.moves.end());
+    return threat;
+}
+
+// After the first move of a two-mover, the defender to move: the defences
+// after which no move of the threat wins any more (every defence when nothing
+// is threatened), each with every attacker move that then wins in one; a
+// defender bound to reach the goal has only those moves. Sorted.
+inline std::vector<std::pair<move, std::vector<move>>> solution_tree(position p, goal_kind goal, aim_kind aim,
+                                                                     const threat_found& threat)
+{
+    std::vector<std::pair<move, std::vector<move>>> tree;
+    move_list defences;
+    legal_moves(p, &defences);
+    const bool bound = aim == aim_kind::reflex && goal_move_exists(&p, goal);
+    undo_record reply, undo;
+    for (move d : defences) {
+        make(&p, d, &reply);
+        if (bound) {
+            if (!can_move(p))
+                tree.push_back({d, {}});
+            unmake(&p, d, reply);
+            continue;
+        }
+        move_list list;
+        legal_moves(p, &list);
+        bool answered = false;
+        std::vector<move> wins;
+        const bool attacker_bound = aim == aim_kind::reflex && goal_move_exists(&p, goal);
+        for (move m : list) {
+            make(&p, m, &undo);
+            const bool threat_move = std::find(threat.moves.begin(), threat.moves.end(), m) != threat.moves.end();
+            if (threat_move && after_attack(&p, goal, aim, threat.length))
+                answered = true;
+            if (!attacker_bound && after_attack(&p, goal, aim, 1))
+                wins.push_back(m);
+            unmake(&p, m, undo);
+        }
+        std::sort(wins.begin(), wins.end());
+        if (threat.length == 0 || !answered)
+            tree.push_back({d, wins});
+        unmake(&p, d, reply);
+    }
+    std::sort(tree.begin(), tree.end());
+    return tree;
+}
+
 // Help play: every sequence of `plies` legal moves after which the side to
 // move has no move, and that is the goal.
 inline void help_lines(position* p, goal_kind goal, int plies, std::vector<move>* line, std::vector<std::vector<move>>* found)

@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "chess/moves.h"
 #include "solve/problem_check.h"
+#include "solve/report.h"
 #include "solve/solution.h"
 #include "tests/solve/brute_force.h"
+#include "tests/support/random_position.h"
 
 namespace {
 
@@ -166,6 +170,276 @@ TEST_P(problem_check_rows, gives_the_known_verdict_and_agrees_with_brute_force)
 
 INSTANTIATE_TEST_SUITE_P(known, problem_check_rows, testing::ValuesIn(problem_rows),
                          [](const testing::TestParamInfo<problem_row>& row) { return row.param.name; });
+
+// --- random problems ---
+
+// The verdict a reader should see, from the brute force's answer alone: the
+// keys of a cook are named in the order the moves are generated.
+std::string expected_verdict(const position& p, const stipulation& task, int length, int full, int found,
+                             const std::vector<move>& keys)
+{
+    if (length == 0)
+        return "no solution";
+    if (length < full) {
+        stipulation shorter = task;
+        shorter.moves = task.play == play_kind::help ? length / 2 : length;
+        shorter.half = task.play == play_kind::help && length % 2 == 1;
+        return "short solution: " + genre_text(shorter, notation::english);
+    }
+    if (found == 1)
+        return "sound: one solution";
+    if (task.play != play_kind::battle)
+        return "cooked: " + std::to_string(found) + " solutions";
+    std::string verdict = "cooked:";
+    move_list list;
+    legal_moves(p, &list);
+    for (move m : list)
+        if (std::binary_search(keys.begin(), keys.end(), m))
+            verdict += std::string(" ") + (p.side == white ? "1." : "1...") + move_text(p, m, notation::english) + "!";
+    return verdict;
+}
+
+// A key's or a try's threat and tree against the brute force's.
+// A try's tree leaves out its refutation, which is printed on its own.
+void compare_play(const position& p, const stipulation& task, const first_move& first, int length, std::ostream& out,
+                  move refutation = no_move)
+{
+    position after = p;
+    undo_record undo;
+    make(&after, first.played, &undo);
+    std::vector<move> threats = first.threats;
+    std::sort(threats.begin(), threats.end());
+    const brute::threat_found threat = brute::threat_after(after, task.goal, task.aim, length - 1);
+    const std::string name = move_text(p, first.played, notation::english);
+    if (first.threat_length != threat.length || threats != threat.moves)
+        out << "threat after " << name << ": " << threats.size() << " moves in " << first.threat_length
+            << ", expected " << threat.moves.size() << " in " << threat.length << "\n";
+    if (length != 2)
+        return;
+    std::vector<std::pair<move, std::vector<move>>> tree;
+    for (const variation& v : first.variations) {
+        std::vector<move> continuations = v.continuations;
+        std::sort(continuations.begin(), continuations.end());
+        tree.push_back({v.defence, continuations});
+    }
+    std::sort(tree.begin(), tree.end());
+    std::vector<std::pair<move, std::vector<move>>> expected = brute::solution_tree(after, task.goal, task.aim, threat);
+    std::erase_if(expected, [&](const auto& v) { return v.first == refutation; });
+    if (tree != expected) {
+        out << "solution tree after " << name << " differs:";
+        const auto show = [&](const std::vector<std::pair<move, std::vector<move>>>& t) {
+            for (const auto& [defence, wins] : t) {
+                out << " " << move_text(after, defence, notation::english) << "(" << wins.size() << ")";
+            }
+        };
+        show(tree);
+        out << " / expected";
+        show(expected);
+        out << "\n";
+    }
+}
+
+// Everything the solver says about a battle problem against the brute force;
+// empty when nothing differs. *length is the brute force's.
+std::string battle_differences(const position& p, const stipulation& task, int* length)
+{
+    const brute::keys_found expected = brute::keys(p, task.goal, task.aim, task.moves);
+    *length = expected.length;
+    const battle_result result = check_battle(p, task);
+    std::ostringstream out;
+    std::vector<move> keys;
+    for (const first_move& key : result.keys)
+        keys.push_back(key.played);
+    std::sort(keys.begin(), keys.end());
+    if (keys != expected.keys || result.length != expected.length)
+        out << "keys: the solver finds " << keys.size() << " in " << result.length << ", the brute force "
+            << expected.keys.size() << " in " << expected.length << "\n";
+    const std::string verdict = battle_verdict(p, task, result, notation::english);
+    const std::string wanted =
+        expected_verdict(p, task, expected.length, task.moves, int(expected.keys.size()), expected.keys);
+    if (verdict != wanted)
+        out << "verdict: \"" << verdict << "\", expected \"" << wanted << "\"\n";
+    for (const first_move& key : result.keys)
+        compare_play(p, task, key, result.length, out);
+    if (task.moves == 2 && result.length != 1) {
+        std::vector<std::pair<move, move>> tries;
+        for (const try_move& t : result.tries) {
+            tries.push_back({t.play.played, t.refutation});
+            compare_play(p, task, t.play, 2, out, t.refutation);
+        }
+        std::sort(tries.begin(), tries.end());
+        const std::vector<std::pair<move, move>> expected_tries = brute::tries(p, task.goal, task.aim);
+        if (tries != expected_tries)
+            out << "tries: the solver finds " << tries.size() << ", the brute force " << expected_tries.size() << "\n";
+    }
+    return out.str();
+}
+
+std::string line_differences(const position& p, const stipulation& task, int* length)
+{
+    const bool help = task.play == play_kind::help;
+    const brute::lines_found expected = help ? brute::help_solutions(p, task.goal, help_plies(task))
+                                             : brute::series_solutions(p, task.goal, task.aim, task.moves);
+    *length = expected.length;
+    const line_result result = help ? check_help(p, task) : check_series(p, task);
+    std::vector<std::vector<move>> solutions = result.solutions;
+    std::sort(solutions.begin(), solutions.end());
+    std::ostringstream out;
+    if (solutions != expected.lines || result.length != expected.length)
+        out << "solutions: the solver finds " << solutions.size() << ", the brute force " << expected.lines.size()
+            << "\n";
+    const int full = help ? help_plies(task) : task.moves;
+    const std::string verdict = line_verdict(task, result, notation::english);
+    const std::string wanted = expected_verdict(p, task, expected.length, full, int(expected.lines.size()), {});
+    if (verdict != wanted)
+        out << "verdict: \"" << verdict << "\", expected \"" << wanted << "\"\n";
+    return out.str();
+}
+
+// Self play needs a defender who can be forced to mate: a king cornered
+// behind the defender's pawns, as in a composer's selfmate frame, with the
+// attacker's pieces and a few of the defender's placed at random. Mirrored
+// left to right at random, and with the colours exchanged (Black attacking)
+// half the time.
+position framed_position(random_source* random, int extra_pieces)
+{
+    for (;;) {
+        char board[64];
+        std::fill(board, board + 64, '.');
+        const auto at = [&](int file, int rank) -> char& { return board[rank * 8 + file]; };
+        at(0, 0) = 'K';
+        at(0, 2) = 'k';
+        at(0, 1) = 'p';
+        at(1, 2) = 'p';
+        const char attackers[] = "QRRBBNNP", defenders[] = "pbnr";
+        const int pieces = 1 + random->below(extra_pieces);
+        for (int i = 0; i < pieces; i++) {
+            const int square = random->below(64);
+            if (board[square] != '.')
+                continue;
+            const bool defender = i > 0 && random->percent(30);
+            const char piece = defender ? defenders[random->below(4)] : attackers[random->below(8)];
+            if ((piece == 'P' || piece == 'p') && (square < 8 || square >= 56))
+                continue;
+            board[square] = piece;
+        }
+        const bool mirrored = random->percent(50), exchanged = random->percent(50);
+        std::string fen;
+        for (int rank = 7; rank >= 0; rank--) {
+            int empties = 0;
+            for (int file = 0; file < 8; file++) {
+                char c = board[(exchanged ? 7 - rank : rank) * 8 + (mirrored ? 7 - file : file)];
+                if (c == '.') {
+                    empties++;
+                    continue;
+                }
+                if (exchanged)
+                    c = char(std::isupper(c) ? std::tolower(c) : std::toupper(c));
+                fen += (empties ? std::to_string(empties) : "") + c;
+                empties = 0;
+            }
+            fen += (empties ? std::to_string(empties) : "") + (rank ? "/" : "");
+        }
+        fen_record record;
+        std::string error;
+        if (!fen_read(fen + (exchanged ? " b - - 0 1" : " w - - 0 1"), &record, &error))
+            continue;
+        const position p = position_from_fen(record);
+        if (position_problem(p).empty())
+            return p;
+    }
+}
+
+// Random positions for each genre, kept by the brute force's answer so that
+// at least a third have a key or a solution. Boards are sparse, kings mostly
+// near the edges, where mates and stalemates are likely; the longer the
+// search, the fewer pieces, since the brute force grows exponentially with
+// the moves.
+struct random_problem_row {
+    const char* name;
+    const char* stipulation;
+    int count;            // in the optimised build
+    int sanitized_count;  // unoptimised and sanitizer builds
+    int max_pieces;
+    bool framed = false;  // self play: framed_position() with up to max_pieces - 4 pieces added
+};
+
+const random_problem_row random_problem_rows[] = {
+    {"mate_in_1", "#1", 1000, 100, 9},
+    {"mate_in_2", "#2", 1000, 100, 7},
+    {"mate_in_3", "#3", 600, 60, 6},
+    {"selfmate_in_1", "s#1", 800, 80, 8, true},
+    {"selfmate_in_2", "s#2", 500, 50, 6, true},
+    {"reflexmate_in_1", "r#1", 800, 80, 8},
+    {"reflexmate_in_2", "r#2", 150, 15, 6},
+    {"stalemate_in_1", "=1", 800, 80, 8},
+    {"stalemate_in_2", "=2", 500, 50, 6},
+    {"selfstalemate_in_2", "s=2", 400, 40, 6, true},
+    {"helpmate_in_1", "h#1", 800, 80, 9},
+    {"helpmate_in_1_5", "h#1.5", 600, 60, 8},
+    {"helpmate_in_2", "h#2", 500, 50, 7},
+    {"helpstalemate_in_1_5", "h=1.5", 600, 60, 7},
+    {"helpstalemate_in_2", "h=2", 400, 40, 6},
+    {"series_mate_in_3", "ser-#3", 500, 50, 6},
+    {"series_stalemate_in_3", "ser-=3", 400, 40, 6},
+    {"series_helpmate_in_3", "ser-h#3", 500, 50, 6},
+    {"series_helpstalemate_in_2", "ser-h=2", 400, 40, 6},
+    {"series_selfmate_in_2", "ser-s#2", 400, 40, 6, true},
+};
+
+void PrintTo(const random_problem_row& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class random_problems : public testing::TestWithParam<random_problem_row> {};
+
+TEST_P(random_problems, solver_agrees_with_brute_force)
+{
+    const random_problem_row& row = GetParam();
+    stipulation task;
+    std::string error;
+    ASSERT_TRUE(stipulation_read(row.stipulation, &task, &error)) << error;
+    // Help play begins with the side its genre names; battle and series play
+    // with either, the colours' roles exchanged for Black.
+    const bool fixed_side = task.play == play_kind::help || task.aim == aim_kind::help;
+    const int side = !fixed_side ? any_side : task.half ? int(white) : int(black);
+    std::uint64_t seed = 0x5EED0028;
+    for (const char* c = row.stipulation; *c; c++)
+        seed = seed * 131 + std::uint8_t(*c);
+    random_source random(seed);
+    const board_shape shape{.min_pieces = 3, .max_pieces = row.max_pieces, .pawn_percent = 25,
+                            .movers_percent = fixed_side ? 35 : 70, .kings_at_edge_percent = 70,
+                            .castling_percent = 10, .played_percent = 15, .en_passant_percent = 3, .side = side};
+    const int count = differential_count(row.count, row.sanitized_count);
+    int kept = 0, solved = 0, generated = 0, mismatches = 0, to_move[2] = {0, 0};
+    while (kept < count && mismatches < 5) {
+        const position p = row.framed ? framed_position(&random, row.max_pieces - 4) : random_position(&random, shape);
+        generated++;
+        int length = 0;
+        const std::string differences =
+            task.play == play_kind::battle ? battle_differences(p, task, &length) : line_differences(p, task, &length);
+        // Positions without a solution are kept only up to two thirds.
+        if (length == 0 && differences.empty() && 3 * (kept - solved + 1) > 2 * count)
+            continue;
+        kept++;
+        solved += length > 0;
+        to_move[p.side]++;
+        if (!differences.empty()) {
+            mismatches++;
+            ADD_FAILURE() << "seed " << seed << ", " << row.name << ", position " << generated << ": "
+                          << position_fen(p) << "\n" << differences;
+        }
+    }
+    EXPECT_GE(3 * solved, kept) << "positions with a solution (seed " << seed << ")";
+    if (!fixed_side)
+        EXPECT_TRUE(to_move[white] >= count / 4 && to_move[black] >= count / 4)
+            << "White to move " << to_move[white] << ", Black " << to_move[black];
+    std::printf("%s: %d positions, %d with a solution\n", row.name, kept, solved);
+}
+
+INSTANTIATE_TEST_SUITE_P(differential, random_problems, testing::ValuesIn(random_problem_rows),
+                         [](const testing::TestParamInfo<random_problem_row>& row) { return row.param.name; });
 
 TEST(stipulation, reads_short_forms_and_task_texts_as_typed)
 {
