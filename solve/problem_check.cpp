@@ -26,7 +26,7 @@ void check_half(const position& p, const stipulation& task, notation language, s
     if (task.play == play_kind::battle) {
         const battle_result result = check_battle(p, task);
         *verdict = battle_verdict(p, task, result, language);
-        *text += battle_set_play(p, result, language) + battle_lines(p, task, result, language);
+        *text += battle_set_play(p, task, result, language) + battle_lines(p, task, result, language);
     } else {
         const line_result result = task.play == play_kind::help ? check_help(p, task) : check_series(p, task);
         *verdict = line_verdict(task, result, language);

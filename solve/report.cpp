@@ -59,14 +59,46 @@ std::string key_text(const position& p, move key, notation language)
 }
 
 // One defence with its continuations; a dual when there are several.
-std::string variation_text(const position& p, const variation& v, int first_ply, colour attacker, notation language)
+// In self and reflex play the defender's closing moves after a continuation:
+// those that end the game (every move, in a selfmate's last move), one
+// written after it, several in brackets.
+std::string closing_moves(const position& p, const stipulation& task, notation language)
+{
+    if (task.aim != aim_kind::self && task.aim != aim_kind::reflex)
+        return {};
+    move_list replies;
+    legal_moves(p, &replies);
+    std::vector<std::string> ending;
+    for (move r : replies) {
+        position q = p;
+        undo_record undo;
+        make(&q, r, &undo);
+        if (!has_legal_move(q))
+            ending.push_back(move_text(p, r, language));
+    }
+    if (ending.empty() || (task.aim == aim_kind::self && int(ending.size()) != replies.size))
+        return {};
+    if (ending.size() == 1)
+        return " " + ending[0];
+    std::string out = " (";
+    for (std::size_t i = 0; i < ending.size(); i++)
+        out += (i ? ", " : "") + ending[i];
+    return out + ")";
+}
+
+std::string variation_text(const position& p, const stipulation& task, const variation& v, int first_ply,
+                           colour attacker, notation language)
 {
     std::string out = line_text(p, {v.defence}, first_ply, attacker, language);
     position defended = p;
     undo_record undo;
     make(&defended, v.defence, &undo);
-    for (std::size_t i = 0; i < v.continuations.size(); i++)
+    for (std::size_t i = 0; i < v.continuations.size(); i++) {
         out += (i ? ", " : " ") + line_text(defended, {v.continuations[i]}, first_ply + 1, attacker, language);
+        position continued = defended;
+        make(&continued, v.continuations[i], &undo);
+        out += closing_moves(continued, task, language);
+    }
     if (v.continuations.size() > 1)
         out += russian(language) ? " (дуаль)" : " (dual)";
     return out + "\n";
@@ -96,7 +128,7 @@ std::string play_text(const position& p, const stipulation& task, const first_mo
         out += threat + "\n";
     }
     for (const variation& v : first.variations)
-        out += variation_text(after, v, 1, p.side, language);
+        out += variation_text(after, task, v, 1, p.side, language);
     return out;
 }
 
@@ -189,7 +221,7 @@ std::string battle_lines(const position& p, const stipulation& task, const battl
     return out;
 }
 
-std::string battle_set_play(const position& p, const battle_result& result, notation language)
+std::string battle_set_play(const position& p, const stipulation& task, const battle_result& result, notation language)
 {
     if (!result.set_play_asked)
         return {};
@@ -200,7 +232,7 @@ std::string battle_set_play(const position& p, const battle_result& result, nota
     undo_record undo;
     make_null(&passed, &undo);
     for (const variation& v : result.set_play) {
-        out += variation_text(passed, v, 1, p.side, language);
+        out += variation_text(passed, task, v, 1, p.side, language);
     }
     return out;
 }

@@ -15,7 +15,7 @@ std::string battle_lines(const position& p, const stipulation& task, const battl
 std::string line_lines(const position& p, const stipulation& task, const line_result& result, notation language);
 
 // The set play under its heading, "" when it was not asked for.
-std::string battle_set_play(const position& p, const battle_result& result, notation language);
+std::string battle_set_play(const position& p, const stipulation& task, const battle_result& result, notation language);
 std::string line_set_play(const position& p, const stipulation& task, const line_result& result, notation language);
 
 // The last line, without "\n": sound, cooked (naming the keys, or counting the

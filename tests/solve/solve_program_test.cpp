@@ -75,7 +75,7 @@ TEST(solve_program, checks_a_selfmate_with_its_set_play_in_russian)
     const run_result r =
         solve({"--fen", "8/8/8/8/6p1/7k/4Q2p/4b2K w", "--stipulation", "Обратный мат в 2 хода", "--set-play"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "мнимая игра: нет\n1.Фxe1!\nцугцванг\n1...g3 2.Фb4\nкорректна: одно решение\n");
+    EXPECT_EQ(r.out, "мнимая игра: нет\n1.Фxe1!\nцугцванг\n1...g3 2.Фb4 g2#\nкорректна: одно решение\n");
 }
 
 TEST(solve_program, judges_a_stated_number_of_helpmate_solutions_and_the_duplex)
