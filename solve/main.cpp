@@ -1,7 +1,8 @@
-// chess-diagram-solve: checks a chess problem before it is published. For a
-// directmate it finds every key (so a cook shows), the threats, the solution
-// tree and the tries of a two-mover; for a helpmate every solution. It reads
-// the same FEN and task texts as the editor and the renderer.
+// chess-diagram-solve: checks a chess problem before it is published, in
+// every orthodox genre. In battle play (#, s#, r#, =, s=) it finds every key
+// (so a cook shows), the threats, the solution tree and the tries of a
+// two-mover; in help and series play every solution. It reads the same FEN
+// and task texts as the editor and the renderer.
 #include <cstdio>
 #include <string>
 
@@ -10,7 +11,7 @@
 #include "chess/quoted_input.h"
 #include "solve/diagram_input.h"
 #include "solve/options.h"
-#include "solve/report.h"
+#include "solve/problem_check.h"
 
 namespace {
 
@@ -20,26 +21,14 @@ int fail(const std::string& line)
     return 1;
 }
 
-// The problem's position, or one line saying why it cannot be solved.
-bool problem_position(const fen_record& record, const stipulation& task, position* p, std::string* error)
+// The stipulation with what the command line adds to it.
+bool task_read(const std::string& text, const solve_options& options, stipulation* task, std::string* error)
 {
-    // In a helpmate Black moves first, whatever the FEN's side field says.
-    *p = task.kind == stipulation_kind::helpmate ? position_from_fen(record, black) : position_from_fen(record);
-    *error = position_problem(*p);
-    return error->empty();
-}
-
-// The lines of the check and the verdict; the verdict is also returned alone.
-std::string check_problem(const position& p, const stipulation& task, notation language, std::string* verdict)
-{
-    if (task.kind == stipulation_kind::helpmate) {
-        const helpmate_result result = check_helpmate(p, task.moves);
-        *verdict = helpmate_verdict(p, task.moves, result, language);
-        return helpmate_lines(p, result, language);
-    }
-    const directmate_result result = check_directmate(p, task.moves);
-    *verdict = directmate_verdict(p, task.moves, result, language);
-    return directmate_lines(p, result, language);
+    if (!stipulation_read(text, task, error))
+        return false;
+    task->set_play |= options.set_play;
+    task->duplex |= options.duplex;
+    return true;
 }
 
 // A position from --fen or from the diagram --read names.
@@ -47,18 +36,17 @@ int solve_one(const solve_options& options)
 {
     fen_record record;
     stipulation task;
-    position p;
-    std::string error, verdict;
+    problem_report report;
+    std::string error;
     // The stipulation first: a diagram is not read for a task that cannot be checked.
-    if (!stipulation_read(options.stipulation, &task, &error))
+    if (!task_read(options.stipulation, options, &task, &error))
         return fail(error);
     const bool have_record = options.mode == solve_mode::diagram
                                  ? diagram_position(options.read_file, options.data_folder, &record, &error)
                                  : fen_read(options.fen, &record, &error);
-    if (!have_record || !problem_position(record, task, &p, &error))
+    if (!have_record || !problem_check(record, task, options.language, &report, &error))
         return fail(error);
-    const std::string lines = check_problem(p, task, options.language, &verdict);
-    std::printf("%s%s\n", lines.c_str(), verdict.c_str());
+    std::fputs(report.text.c_str(), stdout);
     return 0;
 }
 
@@ -77,15 +65,14 @@ int solve_list(const solve_options& options)
     for (const listed_position& entry : list.positions) {
         const std::string& text = options.stipulation.empty() ? entry.task_text : options.stipulation;
         stipulation task;
-        position p;
-        std::string verdict;
-        if (!stipulation_read(text, &task, &error) || !problem_position(entry.position, task, &p, &error)) {
+        problem_report report;
+        if (!task_read(text, options, &task, &error) ||
+            !problem_check(entry.position, task, options.language, &report, &error)) {
             fail("строка " + std::to_string(entry.line) + ": " + error);
             every_line_checked = false;
             continue;
         }
-        check_problem(p, task, options.language, &verdict);
-        std::printf("%s %d: %s\n", russian ? "строка" : "line", entry.line, verdict.c_str());
+        std::printf("%s %d: %s\n", russian ? "строка" : "line", entry.line, report.verdict.c_str());
         std::fflush(stdout);
     }
     return every_line_checked ? 0 : 1;

@@ -18,6 +18,8 @@ struct solve_options {
     std::string data_folder;  // the square set it was drawn with; empty: the default set
     std::string perft_depth;
     notation language = notation::russian;
+    bool set_play = false;  // --set-play: as "*" after the short form
+    bool duplex = false;    // --duplex: as "дуплекс" in the task text
 };
 
 // Fills options from argv; on a usage error returns false with one line
