@@ -434,9 +434,10 @@ TEST_P(random_problems, solver_agrees_with_brute_force)
     if (mismatches)
         return;  // stopped early: the mix of positions is not yet what it will be
     EXPECT_GE(3 * solved, kept) << "positions with a solution (seed " << seed << ")";
-    if (!fixed_side)
+    if (!fixed_side) {
         EXPECT_TRUE(to_move[white] >= count / 4 && to_move[black] >= count / 4)
             << "White to move " << to_move[white] << ", Black " << to_move[black];
+    }
     std::printf("%s: %d positions, %d with a solution\n", row.name, kept, solved);
 }
 
