@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "render/list_outcome.h"
+#include "layout/list_outcome.h"
 #include "render/output_names.h"
 #include "render/position.h"
 #include "tests/support/test_support.h"

@@ -1,8 +1,8 @@
 // Ranges run over neighbouring positions of the list, so the comments and
 // blank lines between them do not split a range.
-#include "render/list_outcome.h"
+#include "layout/list_outcome.h"
 
-#include "render/console.h"
+#include "layout/console.h"
 
 namespace {
 
