@@ -172,7 +172,7 @@ TEST_P(unwritten_lines, are_named_in_compact_ranges)
     }
     if (!row.expected.empty()) {
         std::string checked = row.expected;
-        checked.replace(checked.rfind("запис"), std::string("запис").size(), "провер");
+        checked.replace(checked.rfind("записан"), std::string("записан").size(), "проверен");
         EXPECT_EQ(lines_not_checked(row.lines, settled, false), checked);
     }
 }
