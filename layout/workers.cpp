@@ -256,13 +256,17 @@ void report_send(int fd, report_kind kind, int index, std::string_view payload)
         _exit(1);
 }
 
-int worker_count(int units)
+int processor_count()
 {
     cpu_set_t allowed;
-    long processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? CPU_COUNT(&allowed)
-                                                                           : sysconf(_SC_NPROCESSORS_ONLN);
-    processors = std::max(1L, processors);
-    return int(std::min<long>({processors, long(most_workers), long(std::max(1, units / positions_per_worker))}));
+    const long processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? CPU_COUNT(&allowed)
+                                                                                 : sysconf(_SC_NPROCESSORS_ONLN);
+    return int(std::max(1L, processors));
+}
+
+int worker_count(int units)
+{
+    return std::min({processor_count(), most_workers, std::max(1, units / positions_per_worker)});
 }
 
 bool workers_run(const worker_job& job, std::string* abnormal)
