@@ -14,6 +14,11 @@
 //   #4 Anderssen - Dufresne, Berlin 1852, after 20...Nxe7: 21.Qxd7+!! Kxd7 22.Bf5+ Ke8 23.Bd7+ Kf8 24.Bxe7#
 // Stockfish runs in one process for the whole bench, with one thread and
 // its hash cleared before every search, so neither side pays for start-up.
+//
+// Then one problem of every genre, among those the problemists' standard
+// solver takes longest on, checked on every processor ("ours") and on one
+// ("peer" in the table: the same search on one processor), with the ratio.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -24,8 +29,10 @@
 #include <unistd.h>
 
 #include "bench/bench_report.h"
+#include <thread>
+
 #include "chess/moves.h"
-#include "solve/report.h"
+#include "solve/problem_check.h"
 
 namespace {
 
@@ -40,6 +47,19 @@ const problem problems[] = {
     {"#3 Immortal game, 25 pieces", "r1b1k1nr/p2p1ppp/n2B4/1p1NPN1P/6P1/3P1Q2/P1P1K3/q5b1 w kq - 2 21", 3},
     {"#4 Evergreen game, 23 pieces", "1r2k1r1/pbppnp1p/1b3P2/8/Q7/B1PB1q2/P4PPP/3R2K1 w - - 0 21", 4},
 };
+struct genre_problem {
+    const char* fen;
+    const char* stipulation;
+};
+
+const genre_problem genre_problems[] = {
+    {"5nr1/1B6/1p3p2/1p1P1Kp1/1p1kN1Q1/1P1p1Pp1/3P1p2/q5r1 w - - 0 1", "#6"},
+    {"2br1R1R/8/1Ppp1br1/3B1k1P/Q1NP1P2/1N4BP/2P5/2Kn4 w - - 0 1", "#5"},
+    {"8/4P3/K1b5/8/8/2B5/7b/2k5 b - - 0 1", "h=3"},
+    {"6K1/6n1/8/8/7P/8/5k1n/7R w - - 0 1", "h#3.5"},
+    {"8/8/K7/8/3p1r2/4k3/1RP5/8 b - - 0 1", "ser-h#7"},
+};
+
 const char initial[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 position position_of(const char* fen)
@@ -154,17 +174,43 @@ void perft_peer(benchmark::State& state)
     }
 }
 
+// The whole check as the program makes it, on `jobs` threads: its verdict.
+std::string checked(const char* fen, const char* text, int jobs)
+{
+    fen_record record;
+    stipulation task;
+    problem_report report;
+    std::string error;
+    search_control control;
+    control.jobs = jobs;
+    if (!fen_read(fen, &record, &error) || !stipulation_read(text, &task, &error) ||
+        !problem_check(record, task, notation::english, &report, &error, control))
+        return error;
+    return report.verdict;
+}
+
 void check_ours(benchmark::State& state, const problem& task)
 {
-    const position p = position_of(task.fen);
     std::string verdict;
-    for (auto _ : state) {
-        const directmate_result result = check_directmate(p, task.moves);
-        benchmark::DoNotOptimize(directmate_lines(p, result, notation::english));
-        verdict = directmate_verdict(p, task.moves, result, notation::english);
-    }
+    for (auto _ : state)
+        verdict = checked(task.fen, ("#" + std::to_string(task.moves)).c_str(), 1);
     if (verdict != "sound: one solution")
         state.SkipWithError(("the problem is not sound: " + verdict).c_str());
+}
+
+int every_processor()
+{
+    return int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void check_genre(benchmark::State& state, const genre_problem& task, int jobs)
+{
+    std::string verdict;
+    for (auto _ : state)
+        verdict = checked(task.fen, task.stipulation, jobs);
+    // Every processor or one, the answer is the same.
+    if (jobs > 1 && verdict != checked(task.fen, task.stipulation, 1))
+        state.SkipWithError("the verdict depends on the number of processors");
 }
 
 void check_peer(benchmark::State& state, const problem& task)
@@ -196,6 +242,14 @@ void register_benchmarks()
         const std::string name = task.name;
         shape(benchmark::RegisterBenchmark((name + "/ours").c_str(), check_ours, task));
         shape(benchmark::RegisterBenchmark((name + "/peer").c_str(), check_peer, task));
+    }
+    // Long checks: fewer repetitions, which still give a median.
+    for (const genre_problem& task : genre_problems) {
+        const std::string name = std::string(task.stipulation) + " all processors vs one";
+        benchmark::RegisterBenchmark((name + "/ours").c_str(), check_genre, task, every_processor())
+            ->Repetitions(3)->Iterations(1)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((name + "/peer").c_str(), check_genre, task, 1)
+            ->Repetitions(3)->Iterations(1)->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
     }
 }
 
