@@ -1,45 +1,104 @@
-// chess-diagram-solve: checks a chess problem before it is published. For a
-// directmate it finds every key (so a cook shows), the threats, the solution
-// tree and the tries of a two-mover; for a helpmate every solution. It reads
-// the same FEN and task texts as the editor and the renderer.
+// chess-diagram-solve: checks a chess problem before it is published, in
+// every orthodox genre. In battle play (#, s#, r#, =, s=) it finds every key
+// (so a cook shows), the threats, the solution tree and the tries of a
+// two-mover; in help and series play every solution. It reads the same FEN
+// and task texts as the editor and the renderer. One problem's first moves
+// are shared among threads, a list's lines among processes; on a terminal a
+// long check shows its progress, and Ctrl-C prints what was proven.
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "chess/moves.h"
 #include "chess/position_list.h"
 #include "chess/quoted_input.h"
+#include "layout/console.h"
+#include "layout/interruption.h"
+#include "layout/workers.h"
 #include "solve/diagram_input.h"
+#include "solve/listed_problems.h"
 #include "solve/options.h"
-#include "solve/report.h"
+#include "solve/problem_check.h"
 
 namespace {
 
+constexpr auto progress_after = std::chrono::seconds(1);
+constexpr auto progress_interval = std::chrono::milliseconds(100);
+
 int fail(const std::string& line)
 {
-    std::fprintf(stderr, "chess-diagram-solve: %s\n", line.c_str());
+    report_problem(line);
     return 1;
 }
 
-// The problem's position, or one line saying why it cannot be solved.
-bool problem_position(const fen_record& record, const stipulation& task, position* p, std::string* error)
+int jobs_of(const solve_options& options)
 {
-    // In a helpmate Black moves first, whatever the FEN's side field says.
-    *p = task.kind == stipulation_kind::helpmate ? position_from_fen(record, black) : position_from_fen(record);
-    *error = position_problem(*p);
-    return error->empty();
+    return options.jobs > 0 ? options.jobs : processor_count();
 }
 
-// The lines of the check and the verdict; the verdict is also returned alone.
-std::string check_problem(const position& p, const stipulation& task, notation language, std::string* verdict)
+std::string progress_text(const search_control& control, std::chrono::steady_clock::duration elapsed, bool english)
 {
-    if (task.kind == stipulation_kind::helpmate) {
-        const helpmate_result result = check_helpmate(p, task.moves);
-        *verdict = helpmate_verdict(p, task.moves, result, language);
-        return helpmate_lines(p, result, language);
+    const long seconds = long(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
+    const std::string done = std::to_string(std::min(control.first_done.load() + 1, control.first_moves.load()));
+    const std::string of = std::to_string(control.first_moves.load());
+    const std::string length = std::to_string(control.length.load());
+    const std::string found = std::to_string(control.found.load());
+    if (english)
+        return "length " + length + ": first move " + done + " of " + of + ", found " + found + ", " +
+               std::to_string(seconds) + " s";
+    return "длина " + length + ": первый ход " + done + " из " + of + ", найдено " + found + ", " +
+           std::to_string(seconds) + " с";
+}
+
+// Runs the check on threads of its own while this one waits: it passes on
+// an interruption and, past a second, keeps a progress line on a terminal.
+bool check_watched(const fen_record& record, const stipulation& task, const solve_options& options,
+                   problem_report* report, std::string* error)
+{
+    search_control control;
+    control.jobs = jobs_of(options);
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false, checked = false;
+    std::thread check([&] {
+        checked = problem_check(record, task, options.language, report, error, control);
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        ended.notify_one();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!ended.wait_for(lock, progress_interval, [&] { return done; })) {
+        if (interruption_signal())
+            control.stop.store(true);
+        else if (std::chrono::steady_clock::now() - start >= progress_after)
+            progress_show_text(progress_text(control, std::chrono::steady_clock::now() - start,
+                                             options.language == notation::english));
     }
-    const directmate_result result = check_directmate(p, task.moves);
-    *verdict = directmate_verdict(p, task.moves, result, language);
-    return directmate_lines(p, result, language);
+    lock.unlock();
+    check.join();
+    progress_clear();
+    return checked;
+}
+
+// 0, or 128 + the signal that cut the check short.
+int checked_status()
+{
+    const int signal = interruption_signal();
+    return signal ? 128 + signal : 0;
+}
+
+// The stipulation with what the command line adds to it.
+bool task_read(const std::string& text, const solve_options& options, stipulation* task, std::string* error)
+{
+    if (!stipulation_read(text, task, error))
+        return false;
+    task->set_play |= options.set_play;
+    task->duplex |= options.duplex;
+    return true;
 }
 
 // A position from --fen or from the diagram --read names.
@@ -47,19 +106,36 @@ int solve_one(const solve_options& options)
 {
     fen_record record;
     stipulation task;
-    position p;
-    std::string error, verdict;
+    problem_report report;
+    std::string error;
     // The stipulation first: a diagram is not read for a task that cannot be checked.
-    if (!stipulation_read(options.stipulation, &task, &error))
+    if (!task_read(options.stipulation, options, &task, &error))
         return fail(error);
     const bool have_record = options.mode == solve_mode::diagram
                                  ? diagram_position(options.read_file, options.data_folder, &record, &error)
                                  : fen_read(options.fen, &record, &error);
-    if (!have_record || !problem_position(record, task, &p, &error))
+    if (!have_record || !check_watched(record, task, options, &report, &error))
         return fail(error);
-    const std::string lines = check_problem(p, task, options.language, &verdict);
-    std::printf("%s%s\n", lines.c_str(), verdict.c_str());
-    return 0;
+    std::fputs(report.text.c_str(), stdout);
+    return checked_status();
+}
+
+struct list_context {
+    const solve_options* options;
+};
+
+bool check_line(const void* data, const listed_position& entry, search_control& control, std::string* verdict,
+                std::string* error)
+{
+    const solve_options& options = *static_cast<const list_context*>(data)->options;
+    const std::string& text = options.stipulation.empty() ? entry.task_text : options.stipulation;
+    stipulation task;
+    problem_report report;
+    if (!task_read(text, options, &task, error) ||
+        !problem_check(entry.position, task, options.language, &report, error, control))
+        return false;
+    *verdict = report.verdict;
+    return true;
 }
 
 int solve_list(const solve_options& options)
@@ -70,25 +146,14 @@ int solve_list(const solve_options& options)
         return fail(error);
     if (list.position_lines == 0)
         return fail("в списке " + quoted_input(options.list_file) + " нет ни одной позиции");
-    bool every_line_checked = list.errors.empty();
     for (const std::string& line : list.errors)
         fail(line);
-    const bool russian = options.language == notation::russian;
-    for (const listed_position& entry : list.positions) {
-        const std::string& text = options.stipulation.empty() ? entry.task_text : options.stipulation;
-        stipulation task;
-        position p;
-        std::string verdict;
-        if (!stipulation_read(text, &task, &error) || !problem_position(entry.position, task, &p, &error)) {
-            fail("строка " + std::to_string(entry.line) + ": " + error);
-            every_line_checked = false;
-            continue;
-        }
-        check_problem(p, task, options.language, &verdict);
-        std::printf("%s %d: %s\n", russian ? "строка" : "line", entry.line, verdict.c_str());
-        std::fflush(stdout);
-    }
-    return every_line_checked ? 0 : 1;
+    if (list.positions.empty())
+        return 1;  // every position line is bad, and each has been said
+    const list_context context{&options};
+    const int status = check_listed_problems(
+        {&list, options.language == notation::english, jobs_of(options), check_line, &context});
+    return status == 0 && !list.errors.empty() ? 1 : status;
 }
 
 int count_perft(const solve_options& options)
@@ -112,6 +177,8 @@ int count_perft(const solve_options& options)
 
 int main(int argc, char** argv)
 {
+    console_start("chess-diagram-solve");
+    interruption_install_noted();
     solve_options options;
     std::string error;
     if (!parse_solve_options(argc, argv, &options, &error))

@@ -9,17 +9,30 @@
 
 const char solve_usage[] =
     "Использование:\n"
-    "  chess-diagram-solve --fen FEN --stipulation УСЛОВИЕ [--notation en]\n"
+    "  chess-diagram-solve --fen FEN --stipulation УСЛОВИЕ [--set-play] [--duplex] [--notation en]\n"
     "  chess-diagram-solve --list СПИСОК [--stipulation УСЛОВИЕ] [--notation en]\n"
     "  chess-diagram-solve --read ДИАГРАММА.jpg --stipulation УСЛОВИЕ [--data ПАПКА] [--notation en]\n"
     "  chess-diagram-solve --perft N --fen FEN\n"
     "\n"
-    "Проверяет шахматную задачу: все ключи (побочные решения), угрозы, варианты и ложные следы.\n"
+    "Проверяет шахматную задачу любого ортодоксального жанра: все ключи (побочные решения), угрозы,\n"
+    "варианты и ложные следы, все решения кооперативных и серийных задач.\n"
     "\n"
     "  --fen FEN              позиция (FEN или EPD; одно поле доски тоже годится)\n"
-    "  --stipulation УСЛОВИЕ  #N — мат в N ходов, h#N — кооперативный мат в N ходов (N от 1 до 5),\n"
-    "                         или текст задания: «Мат в 2 хода», «Кооперативный мат в 2 хода»,\n"
-    "                         «Mate in 2», «Helpmate in 2»\n"
+    "  --stipulation УСЛОВИЕ  краткая запись или текст задания (N от 1 до 30):\n"
+    "                           #N     мат в N ходов               «Мат в N ходов», «Mate in N»\n"
+    "                           s#N    обратный мат                «Обратный мат в N ходов», «Selfmate in N»\n"
+    "                           r#N    рефлексный мат              «Рефлексный мат в N ходов», «Reflexmate in N»\n"
+    "                           =N     пат                         «Пат в N ходов», «Stalemate in N»\n"
+    "                           s=N    обратный пат                «Обратный пат в N ходов», «Selfstalemate in N»\n"
+    "                           h#N    кооперативный мат (h#2.5: начинают белые)\n"
+    "                                  «Кооперативный мат в 2,5 хода», «Helpmate in 2.5»\n"
+    "                           h=N    кооперативный пат           «Кооперативный пат в N ходов», «Helpstalemate in N»\n"
+    "                           ser-#N, ser-=N, ser-h#N, ser-h=N, ser-s#N   серийные: «Серийный мат в N ходов»,\n"
+    "                                  «Серийный кооперативный мат в N ходов», «Series-helpmate in N» и т. п.\n"
+    "                         после условия — число решений («h#2, 2 решения», «h#2 (2 sol.)»),\n"
+    "                         «*» для мнимой игры (h#2*) и «дуплекс»\n"
+    "  --set-play             мнимая игра перед решением\n"
+    "  --duplex               решить ещё и с обменом ролей цветов\n"
     "  --list СПИСОК          по позиции в строке: FEN, табуляция, текст задания (условие);\n"
     "                         пустые строки и строки с # в начале пропускаются;\n"
     "                         с --stipulation условие одно для всех строк\n"
@@ -28,12 +41,15 @@ const char solve_usage[] =
     "  --data ПАПКА           набор клеток диаграммы (без него ./DATA, иначе ~/chess-diagram/DATA,\n"
     "                         иначе набор из установки)\n"
     "  --notation en          английские буквы фигур и слова (по умолчанию русские: Кр Ф Л С К)\n"
+    "  --jobs N               сколько процессоров занять (по умолчанию все)\n"
     "  --perft N              число последовательностей из N ходов (проверка правил)\n"
     "  -h, --help             эта справка\n"
     "\n"
-    "Последняя строка — вердикт: корректна, побочное решение, решения нет или короткое решение.\n"
+    "Последняя строка — вердикт: корректна, побочное решение, решений меньше, чем указано,\n"
+    "решения нет или короткое решение (с дуплексом у второй половины свой вердикт).\n"
     "Код выхода 0, если задача проверена (каков бы ни был вердикт); 1 при ошибке во входных данных\n"
-    "(причина одной строкой на stderr), а для списка — если хотя бы одну строку не удалось проверить.\n";
+    "(причина одной строкой на stderr), а для списка — если хотя бы одну строку не удалось проверить.\n"
+    "Ctrl-C или SIGTERM: печатается доказанное к этому времени, вердикт «прервано», код 130 или 143.\n";
 
 namespace {
 
@@ -49,6 +65,7 @@ constexpr option_entry option_table[] = {
     {"--data", &solve_options::data_folder},
     {"--perft", &solve_options::perft_depth},
     {"--stipulation", &solve_options::stipulation},
+    {"--jobs", &solve_options::jobs_text},
     {"--notation", nullptr},
 };
 
@@ -99,6 +116,10 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
             o.mode = solve_mode::help;
             continue;
         }
+        if (argument == "--set-play" || argument == "--duplex") {
+            (argument == "--set-play" ? o.set_play : o.duplex) = true;
+            continue;
+        }
         command_line_option option;
         if (!read_command_line_option(argc, argv, &i, known_option, &option, error))
             return false;
@@ -125,6 +146,15 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
     }
     if (!check_modes(o, error))
         return false;
+    if (!o.jobs_text.empty()) {
+        const std::string& text = o.jobs_text;
+        const bool digits = text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
+        o.jobs = digits ? std::stoi(text) : 0;
+        if (o.jobs < 1 || o.jobs > 256) {
+            *error = "--jobs " + quoted_input(text) + ": нужно число процессоров от 1 до 256";
+            return false;
+        }
+    }
     if (o.mode != solve_mode::help)
         o.mode = !o.perft_depth.empty() ? solve_mode::perft
                  : !o.list_file.empty() ? solve_mode::problem_list
