@@ -1,10 +1,19 @@
 // Threads are started per round and joined at its end: a round is a whole
 // search of a first move or more, so starting them costs nothing that
-// shows, and a two-mover, whose rounds last microseconds, never starts one.
+// shows, and a two-mover, whose rounds last microseconds, never starts one:
+// on a busy machine a new thread may wait for a processor longer than the
+// whole check would take.
 #include "solve/search_control.h"
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
+
+namespace {
+
+constexpr double worth_threads = 0.003;  // seconds a round runs before it is shared
+
+}  // namespace
 
 search_control& quiet_control()
 {
@@ -30,11 +39,27 @@ std::vector<char> each_shared(int count, search_control& control, int threads_wa
         }
     };
     const int threads = std::min({threads_wanted, control.jobs, count});
+    const auto start = std::chrono::steady_clock::now();
+    auto seconds = [&start] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
     std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; t++)
-        helpers.emplace_back(run, t);
-    run(0);
+    auto share = [&] {
+        for (int t = 1; t < threads; t++)
+            helpers.emplace_back(run, t);
+    };
+    if (control.last_round_seconds >= worth_threads)
+        share();
+    // The caller's own turn, which shares the round once it proves long.
+    for (int i; !control.stopped() && (i = next.fetch_add(1)) < count;) {
+        work(0, i);
+        if (!control.stopped()) {
+            finished[std::size_t(i)] = 1;
+            control.first_done.fetch_add(1);
+        }
+        if (helpers.empty() && seconds() >= worth_threads)
+            share();
+    }
     for (std::thread& helper : helpers)
         helper.join();
+    control.last_round_seconds = seconds();
     return finished;
 }

@@ -21,6 +21,10 @@ struct search_control {
     std::atomic<int> found{0};        // keys or solutions proven so far
 
     bool stopped() const { return stop.load(std::memory_order_relaxed); }
+
+    // How long the last round took, so that the next one, a move longer,
+    // knows whether it is worth threads.
+    double last_round_seconds = 0;
 };
 
 // A control that never stops and runs on one thread: for callers that do not care.
@@ -29,7 +33,9 @@ search_control& quiet_control();
 // Runs work(thread, index) once for every index below count, the indices
 // handed out in their order to up to control.jobs threads (thread 0 is the
 // caller's); each thread keeps its own search state, indexed by `thread`.
-// A round of one first move, or one job, runs on the caller's thread alone.
+// A round of one first move, or one job, runs on the caller's thread alone;
+// so does a round that is over within milliseconds: threads are only started
+// once the round, or the one before it, has run for a few milliseconds.
 // Returns which indices finished with the control never stopped meanwhile:
 // only those results may be believed after a stop.
 std::vector<char> each_shared(int count, search_control& control, int threads_wanted,
