@@ -9,11 +9,6 @@
 #include <chrono>
 #include <thread>
 
-namespace {
-
-constexpr double worth_threads = 0.003;  // seconds a round runs before it is shared
-
-}  // namespace
 
 search_control& quiet_control()
 {
@@ -46,7 +41,7 @@ std::vector<char> each_shared(int count, search_control& control, int threads_wa
         for (int t = 1; t < threads; t++)
             helpers.emplace_back(run, t);
     };
-    if (control.last_round_seconds >= worth_threads)
+    if (control.last_round_seconds >= control.share_after_seconds)
         share();
     // The caller's own turn, which shares the round once it proves long.
     for (int i; !control.stopped() && (i = next.fetch_add(1)) < count;) {
@@ -55,7 +50,7 @@ std::vector<char> each_shared(int count, search_control& control, int threads_wa
             finished[std::size_t(i)] = 1;
             control.first_done.fetch_add(1);
         }
-        if (helpers.empty() && seconds() >= worth_threads)
+        if (helpers.empty() && seconds() >= control.share_after_seconds)
             share();
     }
     for (std::thread& helper : helpers)

@@ -23,8 +23,10 @@ struct search_control {
     bool stopped() const { return stop.load(std::memory_order_relaxed); }
 
     // How long the last round took, so that the next one, a move longer,
-    // knows whether it is worth threads.
+    // knows whether it is worth threads, and how long a round runs on one
+    // thread before it is shared (0 shares every round at once).
     double last_round_seconds = 0;
+    double share_after_seconds = 0.003;
 };
 
 // A control that never stops and runs on one thread: for callers that do not care.
