@@ -181,7 +181,9 @@ std::string battle_lines(const position& p, const stipulation& task, const battl
     for (const first_move& key : result.keys)
         out += key_text(p, key.played, language) + "\n" +
                (result.interrupted ? std::string() : play_text(p, task, key, result.length, language));
-    for (const try_move& t : result.tries) {
+    // A try's refutation is only known once every defence was searched.
+    const std::vector<try_move> no_tries;
+    for (const try_move& t : result.interrupted ? no_tries : result.tries) {
         position after = p;
         undo_record undo;
         make(&after, t.play.played, &undo);
