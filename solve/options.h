@@ -17,6 +17,8 @@ struct solve_options {
     std::string read_file;    // a diagram to read the position from
     std::string data_folder;  // the square set it was drawn with; empty: the default set
     std::string perft_depth;
+    std::string jobs_text;    // --jobs as given
+    int jobs = 0;             // processors to use; 0: all there are
     notation language = notation::russian;
     bool set_play = false;  // --set-play: as "*" after the short form
     bool duplex = false;    // --duplex: as "дуплекс" in the task text

@@ -7,6 +7,7 @@
 
 #include "chess/fen.h"
 #include "chess/notation.h"
+#include "solve/search_control.h"
 #include "solve/stipulation.h"
 
 struct problem_report {
@@ -16,5 +17,7 @@ struct problem_report {
 
 // False with one line saying why when the position cannot be solved (no
 // king, the side not to move in check, ...).
+// The searches run on control.jobs threads; when the control is stopped,
+// the report holds what was proven and the verdict says it was cut short.
 bool problem_check(const fen_record& record, const stipulation& task, notation language, problem_report* report,
-                   std::string* error);
+                   std::string* error, search_control& control = quiet_control());
