@@ -35,6 +35,7 @@ const fen_row fen_rows[] = {
     {"shredder_letters", start + " w HAha -", "=" + start + " w KQkq -"},
     {"xfen_inner_rook_files", start + " w Bg -", "=" + start + " w Bg -"},
     {"en_passant_square", start + " b - e3 0 1", "=" + start + " b - e3 0 1"},
+    {"en_passant_on_the_h_file", start + " w - h6 0 1", "=" + start + " w - h6 0 1"},
     {"epd_four_fields", wac1 + " w - - bm Qg6; id \"WAC.001\";", "=" + wac1 + " w - -"},
     {"epd_after_full_fen", wac1 + " w - - 0 1 bm Qg6; id \"WAC 001; x\";", "=" + wac1 + " w - - 0 1"},
     {"epd_last_semicolon_missing", wac1 + " w - - id \"a\"", "=" + wac1 + " w - -"},
@@ -136,15 +137,16 @@ TEST(position_list, reads_lines_as_other_programs_write_them)
                              wac1 + " w - - bm Qg6; id \"WAC.001\";\n" + start +
                              "\tMatt in 2 Z\xfcgen\n"  // Latin-1
                              "8/8/8/8/8/8/8/8 W\tMate in 2\n" +
-                             start + "\tMate\x01 in 2\n";
+                             start + "\tMate\x01 in 2\n" +
+                             wac1 + " w - - id \"first\" \"second\";\n";  // only the first operand names it
     position_list parsed;
     position_list_parse(list, &parsed);
-    ASSERT_EQ(parsed.positions.size(), 4u);
-    EXPECT_EQ(parsed.position_lines, 6);
+    ASSERT_EQ(parsed.positions.size(), 5u);
+    EXPECT_EQ(parsed.position_lines, 7);
     const struct {
         int line;
         const char* task;
-    } expected[] = {{1, "Мат в 2 хода"}, {4, "Mate in 2"}, {5, "WAC.001"}, {6, "Matt in 2 Zügen"}};
+    } expected[] = {{1, "Мат в 2 хода"}, {4, "Mate in 2"}, {5, "WAC.001"}, {6, "Matt in 2 Zügen"}, {9, "first"}};
     for (std::size_t i = 0; i < std::size(expected); i++) {
         EXPECT_EQ(parsed.positions[i].line, expected[i].line);
         EXPECT_EQ(parsed.positions[i].task_text, expected[i].task);

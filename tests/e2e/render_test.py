@@ -225,6 +225,12 @@ class FlatColours(unittest.TestCase):
         comments = os.path.join(broken, "comments.txt")
         with open(comments, "w") as listing:
             listing.write("# nothing but comments\n\n# and blank lines\n")
+        # A list of two whose second diagram cannot be written: a folder has its name.
+        two = os.path.join(broken, "two.txt")
+        with open(two, "w") as listing:
+            listing.write(empty + "\n" + empty + "\n")
+        partial = os.path.join(broken, "partial")
+        os.makedirs(os.path.join(partial, "002.jpg"))
         # Each case: its arguments (with -o and --data added), and what its one line must name.
         cases = [
             (["--fen", "8/8/8/8/8/8/8"], "рядов"),
@@ -251,6 +257,8 @@ class FlatColours(unittest.TestCase):
             (["--read", claims_huge], "32767 × 32767"),
             (["--read", self.out("nowhere.jpg")], "«" + self.out("nowhere.jpg") + "»"),
             (["--read", comments], "не JPEG"),
+            (["--read", other, "--sheets", self.out("bad.pdf")], "только --data"),
+            (["--list", two, "-o", partial + "/"], "строка 2"),
             (["--fen", empty, "--ring", "e4,e0"], "«e0»"),
             (["--fen", empty, "--cross", "e4", "--ring", "e4"], "e4"),
             (["--fen", empty, "--bogus"], "--bogus"),

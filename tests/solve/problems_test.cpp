@@ -158,6 +158,10 @@ struct problem_row {
 // helpmate_sound: the knight blocks g8 and the bishop guards h7 (Black moves first whatever the FEN says).
 // checking_mates: after 1.Kd5, d8=Q and d8=R check down the file the pawn has just left and
 // 0-0-0 from the rook castling brings to d1; a knight or bishop from d7 gives no check.
+// discovered_mates: each king move off the eighth rank opens Ra8 onto h8, g7 and h7 are Black's own;
+// 1.Kc8 and 1.Ke8 stay on the rank.
+// stalemate_is_no_mate: 1.Be5 (or Bd6, Bc7) takes b8 and leaves Black no move, but not in check; a
+// king and a bishop never mate.
 const problem_row problem_rows[] = {
     {"sound", "8/4K2k/8/1p1R4/8/8/8/8 w - - 0 1", "#3", "sound: one solution", "threat: 2.Rh5#"},
     {"cooked", "5k2/8/3N2K1/8/8/1R6/8/8 w - - 0 1", "Mate in 2", "cooked: 1.Re3! 1.Rb7!", "1...Kg8 2.Rb8#"},
@@ -172,6 +176,8 @@ const problem_row problem_rows[] = {
     {"helpmate_sound", "7k/1R6/6n1/7B/8/8/7K/8 w - - 0 1", "Helpmate in 2", "sound: one solution",
      "1.Ne7 Bg6 2.Ng8 Rh7#"},
     {"checking_mates", "8/3PR3/8/8/3k4/8/P1R5/R3K2R b KQ - 0 1", "h#1", "cooked: 5 solutions", "1.Kd5 d8=R#"},
+    {"discovered_mates", "R2K3k/6pp/8/8/8/8/8/8 w - - 0 1", "#1", "cooked: 1.Kc7#! 1.Kd7#! 1.Ke7#!", "1.Kd7#!"},
+    {"stalemate_is_no_mate", "k7/8/1K6/8/5B2/8/8/8 w - - 0 1", "#2", "no solution", ""},
 };
 
 class problem_check : public testing::TestWithParam<problem_row> {};

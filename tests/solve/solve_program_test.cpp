@@ -76,11 +76,13 @@ TEST(solve_program, checks_a_list_line_by_line_and_fails_when_a_line_could_not_b
                              "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\tМат в 2 хода\r\n"
                              "8/8/8/8/8/8/8/k7\tМат в 2 хода\r\n"
                              "5k2/8/3N2K1/8/8/1R6/8/8\tВыигрыш\r\n"
-                             "7k/1R6/6n1/7B/8/8/7K/8\tКооперативный мат в 2 хода\r\n";
+                             "7k/1R6/6n1/7B/8/8/7K/8\tКооперативный мат в 2 хода\r\n"
+                             "8/3k4/8/8/8/8/6R1/K6R w - - 0 1\tМат в 5 ходов\r\n";
     ASSERT_TRUE(write_file_bytes(folder.file("list.txt"), {list.begin(), list.end()}));
     const run_result r = solve({"--list", folder.file("list.txt")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "строка 2: короткое решение: мат в 1 ход\nстрока 5: корректна: одно решение\n");
+    EXPECT_EQ(r.out, "строка 2: короткое решение: мат в 1 ход\nстрока 5: корректна: одно решение\n"
+                     "строка 6: короткое решение: мат в 4 хода\n");
     EXPECT_EQ(r.err, "chess-diagram-solve: строка 3: у белых нет короля\n"
                      "chess-diagram-solve: строка 4: условие «Выигрыш» не понято: нужно #N или h#N (N от 1 до 5), "
                      "«Мат в 2 хода», «Кооперативный мат в 2 хода», «Mate in 2» или «Helpmate in 2»\n");
