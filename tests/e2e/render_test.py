@@ -442,14 +442,41 @@ class FlatColours(unittest.TestCase):
         self.assertTrue(workers)
         return [int(pid) for pid in workers]
 
+    @staticmethod
+    def process_state(pid):
+        """The state letter /proc gives (R, S, T, Z...), or "X" once the process is gone."""
+        try:
+            with open(f"/proc/{pid}/stat") as status:
+                return status.read().rsplit(")", 1)[1].split()[0]
+        except (FileNotFoundError, ProcessLookupError):
+            return "X"
+
     def assert_all_ended(self, pids):
+        # Only a zombie (or nothing) may be left: a worker that still runs writes on.
         for pid in pids:
-            # Only a zombie (or nothing) may be left: a worker that still runs writes on.
+            self.assertIn(self.process_state(pid), "ZX", pid)
+
+    def stop_while_writing(self, pid, folder):
+        """Stops the worker at a moment it holds a diagram's hidden temporary in
+        folder open: it is inside its chunk, and that diagram has not been
+        renamed into place, since the temporary is closed before the rename.
+        Elsewhere it is let go on and stopped again."""
+        folder = os.path.realpath(folder)
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            os.kill(pid, signal.SIGSTOP)
+            self.assertTrue(wait_until(lambda: self.process_state(pid) in "TZX", timeout=30), pid)
+            if self.process_state(pid) != "T":
+                break
             try:
-                with open(f"/proc/{pid}/stat") as status:
-                    self.assertIn(status.read().split()[2], "ZX", pid)
+                targets = [os.readlink(f"/proc/{pid}/fd/{fd}") for fd in os.listdir(f"/proc/{pid}/fd")]
             except FileNotFoundError:
-                pass
+                targets = []  # a descriptor closed between listing and reading: look again
+            if any(os.path.dirname(target) == folder and os.path.basename(target).startswith(".")
+                   for target in targets):
+                return
+            os.kill(pid, signal.SIGCONT)
+        self.fail(f"worker {pid} was never seen writing a diagram")
 
     def assert_only_diagrams_in(self, folder):
         self.assertEqual([name for name in os.listdir(folder) if not re.fullmatch(r"\d{4}\.jpg", name)], [])
@@ -462,6 +489,7 @@ class FlatColours(unittest.TestCase):
         program = self.start_list("-o", out + "/",
                                   preexec_fn=lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN))
         workers = self.workers_once_drawing(program, out)
+        self.stop_while_writing(workers[0], out)
         os.kill(workers[0], signal.SIGKILL)
         errors = program.communicate()[1]
         self.assertEqual(program.returncode, 1)
@@ -494,7 +522,8 @@ class FlatColours(unittest.TestCase):
             self.assertEqual(program.returncode, status, errors)
             self.assertEqual(len(errors.splitlines()), 1 if said else 0, errors)
             self.assertIn(said, errors)
-            time.sleep(0.5)  # workers of a killed parent end on their own
+            # Workers of a killed parent end on their own, once they next report.
+            wait_until(lambda: all(self.process_state(pid) in "ZX" for pid in workers), timeout=60)
             self.assert_all_ended(workers)
             self.assert_only_diagrams_in(out)
 
