@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "chess/command_line.h"
 #include "chess/fen.h"
 #include "chess/position_list.h"
 #include "chess/quoted_input.h"
@@ -163,6 +165,40 @@ TEST(position_list, comments_alone_give_no_position_lines)
     position_list_parse("\xEF\xBB\xBF# only a comment\n\n   \n", &parsed);
     EXPECT_EQ(parsed.position_lines, 0);
     EXPECT_TRUE(parsed.errors.empty());
+}
+
+TEST(command_line, takes_the_value_after_the_option_or_after_equals)
+{
+    const struct {
+        std::vector<std::string> arguments;  // argv from argv[1]; the option read is the first
+        std::string expected;                // "name=value, next index" or "!part of the refusal"
+    } rows[] = {
+        {{"--fen", "8/8 w"}, "--fen=8/8 w, 2"},
+        {{"--fen=8/8 w", "x"}, "--fen=8/8 w, 1"},
+        {{"--text=a=b"}, "--text=a=b, 1"},
+        {{"--text="}, "--text=, 1"},
+        {{"-o", "-"}, "-o=-, 2"},
+        {{"-o=d.jpg"}, "!неизвестный ключ «-o=d.jpg»"},  // only long options take "="
+        {{"--fen"}, "!у ключа --fen нет значения"},
+        {{"--bogus=1"}, "!неизвестный ключ «--bogus=1» (справка: --help)"},
+    };
+    const auto known = [](std::string_view name) { return name == "--fen" || name == "--text" || name == "-o"; };
+    for (const auto& row : rows) {
+        std::vector<char*> argv{const_cast<char*>("program")};
+        for (const std::string& argument : row.arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        int i = 1;
+        command_line_option option;
+        std::string error;
+        const bool read = read_command_line_option(int(argv.size()), argv.data(), &i, known, &option, &error);
+        if (row.expected[0] == '!') {
+            EXPECT_FALSE(read) << row.expected;
+            EXPECT_EQ(error.rfind(row.expected.substr(1), 0), 0u) << error;
+            continue;
+        }
+        ASSERT_TRUE(read) << error;
+        EXPECT_EQ(std::string(option.name) + "=" + option.value + ", " + std::to_string(i), row.expected);
+    }
 }
 
 }  // namespace
