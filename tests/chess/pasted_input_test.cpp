@@ -10,6 +10,7 @@
 #include "chess/fen.h"
 #include "chess/position_list.h"
 #include "chess/quoted_input.h"
+#include "tests/support/test_support.h"
 
 using namespace std::string_literals;
 
@@ -120,6 +121,11 @@ TEST(quoted_input, is_one_short_line_of_utf8_whatever_the_input)
         {"\xC0\x80\xED\xA0\x80", "«\\xc0\\x80\\xed\\xa0\\x80»"},  // an overlong NUL, a surrogate
         {"\xD0", "«\\xd0»"},                                      // a letter cut short
         {"x\xE2\x80\xA8y\xEF\xBB\xBF", "«x\\u2028y\\ufeff»"},
+        {"\xC2\x85|\xC2\xA9", "«\\u0085|\xC2\xA9»"},          // a C1 control beside ©
+        {"\xF0\x9F\x98\x80", "«\xF0\x9F\x98\x80»"},            // a four-byte character shows as it is
+        {"\xF4\x90\x80\x80", "«\\xf4\\x90\\x80\\x80»"},    // past U+10FFFF
+        {"\xE0\x80\xAF", "«\\xe0\\x80\\xaf»"},                // an overlong slash
+        {"\xD0" "A\xE2\x82" "B", "«\\xd0A\\xe2\\x82B»"},      // sequences cut short by a letter
         {"ab\0c"s, "«ab\\0c» (NUL на позиции 3)"},
         {std::string(61, 'x'), "«" + std::string(60, 'x') + "…»"},
         {std::string(60, 'x'), "«" + std::string(60, 'x') + "»"},
@@ -157,6 +163,22 @@ TEST(position_list, reads_lines_as_other_programs_write_them)
     ASSERT_EQ(parsed.errors.size(), 2u);
     EXPECT_EQ(parsed.errors[0].rfind("строка 7: в FEN поле хода «W»", 0), 0u) << parsed.errors[0];
     EXPECT_EQ(parsed.errors[1].rfind("строка 8: в тексте задания управляющий знак", 0), 0u) << parsed.errors[1];
+}
+
+TEST(position_list, reads_a_file_and_names_one_it_cannot_open)
+{
+    temp_folder folder;
+    const std::string text = start + "\tМат в 2 хода\n";
+    ASSERT_TRUE(write_file_bytes(folder.file("list.txt"), {text.begin(), text.end()}));
+    position_list parsed;
+    std::string error;
+    ASSERT_TRUE(position_list_read(folder.file("list.txt"), &parsed, &error)) << error;
+    ASSERT_EQ(parsed.positions.size(), 1u);
+    EXPECT_EQ(parsed.positions[0].task_text, "Мат в 2 хода");
+    EXPECT_FALSE(position_list_read(folder.file("missing.txt"), &parsed, &error));
+    EXPECT_EQ(error, "не удалось открыть список «" + folder.file("missing.txt") + "»: No such file or directory");
+    EXPECT_FALSE(position_list_read(folder.file(""), &parsed, &error)) << "a folder is no list";
+    EXPECT_EQ(error.rfind("не удалось прочитать список", 0), 0u) << error;
 }
 
 TEST(position_list, comments_alone_give_no_position_lines)

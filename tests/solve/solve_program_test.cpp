@@ -130,6 +130,7 @@ TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
         {{"--fen", start, "--stipulation", "#0"}, "условие «#0» не понято"},
         {{"--fen", start, "--stipulation", "h#"}, "условие «h#» не понято"},
         {{"--fen", start, "--stipulation", "Мат в два хода"}, "условие «Мат в два хода» не понято"},
+        {{"--fen", start, "--stipulation", "#99999999999"}, "условие «#99999999999» не понято"},
         {{"--fen", start}, "для --fen нужно --stipulation УСЛОВИЕ, например --stipulation '#2'"},
         {{"--fen", start, "--stipulation", "#2", "--notation", "de"}, "--notation «de»: нужно en или ru"},
         {{"--perft", "0", "--fen", start}, "--perft «0»: нужно число ходов от 1 до 9"},
