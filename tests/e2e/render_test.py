@@ -512,8 +512,11 @@ class FlatColours(unittest.TestCase):
                                              (signal.SIGKILL, False, -9, "")):
             out = self.out(f"out-{sent}")
             os.mkdir(out)
+            # Started as from a terminal: a test run in the background has SIGINT
+            # ignored, which the program rightly keeps.
             program = self.start_list("-o", out + "/", "--sheets", os.path.join(out, "sheets.pdf"),
-                                      start_new_session=True)
+                                      start_new_session=True,
+                                      preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
             workers = self.workers_once_drawing(program, out)
             time.sleep(0.2)
             if to_group:
