@@ -282,6 +282,15 @@ class FlatColours(unittest.TestCase):
         result = render("--fen", empty, "--data", self.data)
         self.assertEqual((result.returncode, len(result.stderr.splitlines())), (1, 1))
         self.assertIn("-o", result.stderr)
+        # No descriptor left for a worker's pipe: one line, and no file. Its own
+        # session, so that a stray signal to "the group" cannot reach the test.
+        os.mkdir(os.path.join(broken, "none"))
+        result = subprocess.run(["prlimit", "--nofile=4", RENDER, "--list", two, "--data", self.data, "-o",
+                                 os.path.join(broken, "none") + "/"], capture_output=True, text=True,
+                                start_new_session=True, env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
+        self.assertEqual((result.returncode, len(result.stderr.splitlines())), (1, 1), result.stderr)
+        self.assertIn("не удалось запустить обработчик", result.stderr)
+        self.assertEqual(os.listdir(os.path.join(broken, "none")), [])
 
     def test_text_as_people_paste_it_is_drawn_and_read_back(self):
         fen = "r3k2r/8/8/8/8/8/8/R3K2R"
