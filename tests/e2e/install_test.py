@@ -49,7 +49,7 @@ def expected_files(prefix):
     files |= {f"{share}/chess-diagram/DATA/{name}" for name in SQUARES}
     files |= {f"{share}/man/ru/man1/{name}.1.gz" for name in PROGRAMS}
     # The solver's diagram reader, loaded only for --read: a private module.
-    files.add(f"{prefix}/{install_libdir()}/chess-diagram/chess-diagram-read.so")
+    files.add(f"{prefix}/{install_libdir()}/chess-diagram/modules/chess-diagram-read.so")
     return files
 
 
