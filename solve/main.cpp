@@ -18,7 +18,7 @@
 #include "layout/console.h"
 #include "layout/interruption.h"
 #include "layout/workers.h"
-#include "solve/diagram_input.h"
+#include "solve/diagram_loader.h"
 #include "solve/listed_problems.h"
 #include "solve/options.h"
 #include "solve/problem_check.h"
@@ -112,7 +112,7 @@ int solve_one(const solve_options& options)
     if (!task_read(options.stipulation, options, &task, &error))
         return fail(error);
     const bool have_record = options.mode == solve_mode::diagram
-                                 ? diagram_position(options.read_file, options.data_folder, &record, &error)
+                                 ? diagram_position_from_module(options.read_file, options.data_folder, &record, &error)
                                  : fen_read(options.fen, &record, &error);
     if (!have_record || !check_watched(record, task, options, &report, &error))
         return fail(error);

@@ -7,17 +7,18 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <glib.h>
 
 namespace {
 
@@ -148,11 +149,19 @@ bool find_destination(const std::string& path, link_rule rule, destination* foun
 // the draw, so that workers forked with one random state draw apart.
 std::string temporary_name(const std::string& target)
 {
+    // The kernel's random bits, not a library's generator: the programs
+    // that only write files (the solver's workers) link no toolkit at all.
+    std::uint64_t bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != ssize_t(sizeof bits)) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        bits = std::uint64_t(now.tv_sec) * 1000000007u ^ std::uint64_t(now.tv_nsec);
+    }
+    bits ^= std::uint64_t(getpid()) * 2654435761u;
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     const std::size_t slash = target.rfind('/');
     const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
     std::string name = target.substr(0, base) + "." + target.substr(base, longest_stem) + ".";
-    std::uint64_t bits = (std::uint64_t(g_random_int()) << 32 | g_random_int()) ^ std::uint64_t(getpid()) * 2654435761u;
     for (int i = 0; i < 6; i++, bits /= sizeof letters - 1)
         name += letters[bits % (sizeof letters - 1)];
     return name;

@@ -30,6 +30,13 @@ APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=300"]
 PROGRAMS = ("chess-diagram", "chess-diagram-render", "chess-diagram-solve")
 
 
+def install_libdir():
+    """The library folder below the prefix, as the build was configured."""
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as cache:
+        return next((line.split("=", 1)[1].strip() for line in cache if line.startswith("CMAKE_INSTALL_LIBDIR:")),
+                    "lib")
+
+
 def expected_files(prefix):
     share = prefix + "/share"
     files = {prefix + "/bin/chess-diagram", share + "/man/man1/chess-diagram.1.gz",
@@ -41,6 +48,8 @@ def expected_files(prefix):
     files |= {f"{share}/icons/hicolor/{n}x{n}/apps/{APP_ID}.png" for n in ICON_SIZES}
     files |= {f"{share}/chess-diagram/DATA/{name}" for name in SQUARES}
     files |= {f"{share}/man/ru/man1/{name}.1.gz" for name in PROGRAMS}
+    # The solver's diagram reader, loaded only for --read: a private module.
+    files.add(f"{prefix}/{install_libdir()}/chess-diagram/modules/chess-diagram-read.so")
     return files
 
 
@@ -198,6 +207,10 @@ class MakeInstall(InstalledCase):
         self.assertEqual(Image.load(self.home + "/mate.jpg").width, 9 * 60)
         read = subprocess.run(render + ["--read", "mate.jpg"], cwd=self.home, env=env, capture_output=True, text=True)
         self.assertEqual(read.stdout, fen + "\ncross: f7\n", read.stderr)
+        # The installed solver finds its reader module from its own place.
+        solve = subprocess.run([f"{self.prefix}/bin/chess-diagram-solve", "--read", "mate.jpg", "--stipulation", "#1"],
+                               cwd=self.home, env=env, capture_output=True, text=True)
+        self.assertEqual(solve.stdout, "1.Фd8#!\nкорректна: одно решение\n", solve.stderr)
 
         # Once the editor made ~/chess-diagram, the renderer draws with the
         # pieces the user put there, as the editor does.

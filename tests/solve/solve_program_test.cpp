@@ -157,6 +157,35 @@ TEST(solve_program, checks_a_diagram_the_renderer_drew)
     EXPECT_TRUE(r.out.ends_with("\nsound: one solution\n")) << r.out;
 }
 
+// The toolkit's libraries cost every start of the program several times what
+// a small problem takes to solve; only the diagram reader's module needs them.
+TEST(solve_program, starts_without_the_toolkit_libraries)
+{
+    temp_folder folder;
+    const std::string program = build_dir() + "/chess-diagram-solve";
+    ASSERT_EQ(run_command("readelf -d " + shell_quoted(program) + " >" + folder.file("needed")), 0);
+    const std::string needed = file_text(folder.file("needed"));
+    ASSERT_NE(needed.find("(NEEDED)"), std::string::npos) << needed;
+    for (const char* library : {"libgtk", "libgdk", "libpango", "libcairo", "libX11", "libjpeg", "libglib"})
+        EXPECT_EQ(needed.find(library), std::string::npos) << library << " in\n" << needed;
+}
+
+TEST(solve_program, says_which_module_it_could_not_load_for_a_diagram)
+{
+    // A copy of the program with no reader module beside it or installed for it.
+    temp_folder folder;
+    ASSERT_EQ(run_command("cp " + shell_quoted(build_dir() + "/chess-diagram-solve") + " " + folder.file("solve")), 0);
+    const std::string command = shell_quoted(folder.file("solve")) + " --read " + shell_quoted(folder.file("d.jpg")) +
+                                " --stipulation '#2' >" + folder.file("out") + " 2>" + folder.file("err");
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(file_text(folder.file("out")), "");
+    const std::string err = file_text(folder.file("err"));
+    EXPECT_EQ(err.rfind("chess-diagram-solve: не удалось загрузить модуль чтения диаграмм «", 0), 0u) << err;
+    EXPECT_NE(err.find("chess-diagram-read.so»: "), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+}
+
 TEST(solve_program, counts_perft_for_the_rules_to_be_checked)
 {
     const run_result r = solve({"--perft", "3", "--fen", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"});
