@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "chess/fen.h"
+#include "chess/position_text.h"
 #include "chess/position_list.h"
 #include "chess/quoted_input.h"
 #include "layout/quoted_file_name.h"
@@ -65,7 +65,7 @@ bool check_task_text(const std::string& task_text, std::string* error)
 bool read_position(const render_options& options, board_position* position, std::string* error)
 {
     fen_record record;
-    if (!fen_read(options.fen, &record, error))
+    if (!position_text_read(options.fen, &record, error))
         return false;
     *position = board_from_fen(record);
     for (const std::string& squares : options.cross_squares)

@@ -7,6 +7,7 @@
 
 #include "chess/moves.h"
 #include "chess/position_list.h"
+#include "chess/position_text.h"
 #include "chess/quoted_input.h"
 #include "solve/diagram_input.h"
 #include "solve/options.h"
@@ -54,7 +55,7 @@ int solve_one(const solve_options& options)
         return fail(error);
     const bool have_record = options.mode == solve_mode::diagram
                                  ? diagram_position(options.read_file, options.data_folder, &record, &error)
-                                 : fen_read(options.fen, &record, &error);
+                                 : position_text_read(options.fen, &record, &error);
     if (!have_record || !problem_position(record, task, &p, &error))
         return fail(error);
     const std::string lines = check_problem(p, task, options.language, &verdict);
@@ -99,7 +100,7 @@ int count_perft(const solve_options& options)
     const std::string& depth = options.perft_depth;
     if (depth.size() != 1 || depth[0] < '1' || depth[0] > '9')
         return fail("--perft " + quoted_input(depth) + ": нужно число ходов от 1 до 9");
-    if (!fen_read(options.fen, &record, &error))
+    if (!position_text_read(options.fen, &record, &error))
         return fail(error);
     p = position_from_fen(record);
     if (std::string problem = position_problem(p); !problem.empty())
