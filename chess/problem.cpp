@@ -207,6 +207,36 @@ bool problem_stipulation_set(std::string_view text, problem_record* problem, std
     return true;
 }
 
+bool problem_stated_set(const std::string& text, problem_record* problem, std::string* error)
+{
+    if (text.empty())
+        return true;
+    int product = 1, number = 0;
+    bool digits = false;
+    std::string_view rest = text;
+    if (rest.ends_with("..."))
+        rest.remove_suffix(3);
+    for (char c : rest) {
+        if (c >= '0' && c <= '9' && number < 1000) {
+            number = number * 10 + (c - '0');
+            digits = true;
+        } else if (c == '.' && digits) {
+            product *= number;
+            number = 0;
+            digits = false;
+        } else {
+            return fail(error, "intended-solutions " + quoted_input(text) + " не вида 3 или 2.2.1.1");
+        }
+        if (product > 100000)
+            return fail(error, "intended-solutions " + quoted_input(text) + " — слишком много решений");
+    }
+    if (!digits)
+        return fail(error, "intended-solutions " + quoted_input(text) + " не вида 3 или 2.2.1.1");
+    problem->stated_solutions = product * number;
+    problem->stated_text = text;
+    return true;
+}
+
 bool problem_finish(problem_record* problem, std::string* error)
 {
     short_stipulation s;
@@ -232,8 +262,10 @@ bool problem_finish(problem_record* problem, std::string* error)
     }
     fen_record& p = problem->position;
     if (o.half_duplex && !is_help_genre(s)) {
+        // In a battle genre it only says who attacks, which the position holds.
         p.black_to_move = true;
         p.fields = std::max(p.fields, 2);
+        o.half_duplex = false;
     }
     if (!o.no_castling.empty()) {
         if (p.fields < 3)
@@ -253,7 +285,6 @@ bool problem_finish(problem_record* problem, std::string* error)
             return false;
         if (p.fields < 3)
             castling_from_board(&p);
-        p.black_to_move = rank_of(o.en_passant.back()) == 3;  // a white pawn moved, so Black is to move
         o.en_passant.clear();
     }
     return true;

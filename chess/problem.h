@@ -63,6 +63,12 @@ bool problem_options_read(std::string_view words, problem_record* problem, std::
 // Sets the stipulation from its short form, refusing what is not orthodox.
 bool problem_stipulation_set(std::string_view text, problem_record* problem, std::string* error);
 
+// The stated number of solutions: "3", "2.2.1.1" (2 × 2 × 1 × 1) or
+// "4.1.1..."; nothing when text is empty. The solver's files have no word for
+// it, so it goes there as a remark: `remark intended-solutions 2.2.1.1`.
+bool problem_stated_set(const std::string& text, problem_record* problem, std::string* error);
+constexpr std::string_view stated_remark = "intended-solutions";
+
 // What the options change in the position and the stipulation, done once all
 // are read: White to play makes h#2 an h#1.5, half-duplex a battle genre's
 // defender the attacker. False with one line when they do not fit together.

@@ -284,7 +284,15 @@ struct reader {
         }
         case command::author: r.authors.push_back(rest_of_line()); break;
         case command::origin: r.source += (r.source.empty() ? "" : " ") + rest_of_line(); break;
-        case command::remark: rest_of_line(); break;
+        case command::remark: {
+            const std::string remark = rest_of_line();
+            if (!remark.starts_with(stated_remark))
+                break;
+            const std::size_t value = remark.find_first_not_of(" \t", stated_remark.size());
+            if (!problem_stated_set(value == std::string::npos ? "" : remark.substr(value), &r, &error))
+                fail(&current.error, error);
+            break;
+        }
         case command::pieces:
             r.position.squares.fill(no_piece);
             read_pieces();

@@ -103,37 +103,6 @@ bool read_pieces(const YAML::Node& algebraic, fen_record* position, std::string*
     return true;
 }
 
-// "3", "2.2.1.1" (2 × 2 × 1 × 1), "4.1.1...".
-bool read_stated(const std::string& text, problem_record* problem, std::string* error)
-{
-    if (text.empty())
-        return true;
-    int product = 1, number = 0;
-    bool digits = false;
-    std::string_view rest = text;
-    if (rest.ends_with("..."))
-        rest.remove_suffix(3);
-    for (char c : rest) {
-        if (c >= '0' && c <= '9' && number < 1000) {
-            number = number * 10 + (c - '0');
-            digits = true;
-        } else if (c == '.' && digits) {
-            product *= number;
-            number = 0;
-            digits = false;
-        } else {
-            return fail(error, "intended-solutions " + quoted_input(text) + " не вида 3 или 2.2.1.1");
-        }
-        if (product > 100000)
-            return fail(error, "intended-solutions " + quoted_input(text) + " — слишком много решений");
-    }
-    if (!digits)
-        return fail(error, "intended-solutions " + quoted_input(text) + " не вида 3 или 2.2.1.1");
-    problem->stated_solutions = product * number;
-    problem->stated_text = text;
-    return true;
-}
-
 bool read_stipulation(const YAML::Node& node, problem_record* problem, std::string* error)
 {
     const std::string text = text_of(node);
@@ -184,11 +153,39 @@ bool read_record(const YAML::Node& root, problem_record* problem, std::string* e
     read.comments = texts_of(root["comments"]);
     if (!read_pieces(root["algebraic"], &read.position, error) || !read_stipulation(root["stipulation"], &read, error) ||
         !problem_options_read(join(texts_of(root["options"]), " "), &read, error) ||
-        !read_twins(root["twins"], &read, error) || !read_stated(text_of(root["intended-solutions"]), &read, error) ||
+        !read_twins(root["twins"], &read, error) || !problem_stated_set(text_of(root["intended-solutions"]), &read, error) ||
         !problem_finish(&read, error))
         return false;
     *problem = std::move(read);
     return true;
+}
+
+// yaml-cpp descends once per level of nesting; a record nests three or four
+// levels, so far deeper input is refused before it can exhaust the stack.
+bool nested_too_deep(std::string_view document)
+{
+    constexpr int deepest = 64;
+    int flow = 0, items = 0;
+    std::size_t indent = 0;
+    bool line_start = true;
+    for (char c : document) {
+        if (c == '\n') {
+            line_start = true;
+            indent = 0;
+            items = 0;
+            continue;
+        }
+        if (line_start && (c == ' ' || c == '-')) {
+            indent++;
+            items += c == '-';
+        } else {
+            line_start = false;
+        }
+        flow += c == '[' || c == '{';
+        if (flow > deepest || items > deepest || indent > 4 * deepest)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -211,6 +208,8 @@ bool yaml_document_blank(std::string_view document)
 bool yaml_problem_read(std::string_view document, problem_record* problem, std::string* error)
 {
     // yaml-cpp reports every fault by throwing; none gets further than here.
+    if (nested_too_deep(document))
+        return fail(error, "YAML вложен глубже, чем бывает у записи задачи");
     try {
         const YAML::Node root = YAML::Load(std::string(document));
         return read_record(root, problem, error);
