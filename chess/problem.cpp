@@ -290,6 +290,19 @@ bool problem_finish(problem_record* problem, std::string* error)
     return true;
 }
 
+bool problem_twins_add_written(const std::vector<std::string>& texts, problem_record* problem, std::string* error)
+{
+    for (const std::string& text : texts) {
+        twin t;
+        if (!twin_read_written(text, &t, error))
+            return false;
+        if (problem->twins.empty() && t.label == 'a')
+            problem->zero_position = true;
+        problem->twins.push_back(std::move(t));
+    }
+    return true;
+}
+
 bool problem_parts(const problem_record& problem, task_language language, std::vector<problem_part>* parts,
                    std::string* error)
 {

@@ -74,6 +74,11 @@ constexpr std::string_view stated_remark = "intended-solutions";
 // defender the attacker. False with one line when they do not fit together.
 bool problem_finish(problem_record* problem, std::string* error);
 
+// Twins as written on a diagram ("b) Kd5→e5", one a text), added after
+// the problem's own; a first twin labelled a) makes the diagram a zero
+// position. False with one line naming the twin that does not read.
+bool problem_twins_add_written(const std::vector<std::string>& texts, problem_record* problem, std::string* error);
+
 // One problem to check: the diagram, or a twin of it.
 struct problem_part {
     std::string twin_line;  // "" for the diagram, else "b) Крd5→e5" in the language asked for
