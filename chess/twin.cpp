@@ -76,8 +76,6 @@ bool named_piece(std::string_view word, piece_letters letters, int* square, char
     return true;
 }
 
-constexpr std::string_view corners[] = {"a1", "h1", "a8", "h8"};
-
 bool read_mirror(std::string_view left, std::string_view right, twin_change* change)
 {
     struct {
