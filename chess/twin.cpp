@@ -107,7 +107,7 @@ bool read_written_change(std::string_view original, twin_change* change, std::st
     short_stipulation stipulation;
     std::string ignored;
     if (short_stipulation_read(text, &stipulation, &ignored)) {
-        change->kind = twin_change_kind::stipulation;
+        change->kind = twin_change_kind::new_stipulation;
         change->stipulation = short_stipulation_text(stipulation);
         return true;
     }
@@ -148,7 +148,7 @@ bool read_written_change(std::string_view original, twin_change* change, std::st
     const std::string_view right = std::string_view(text).substr(arrow + 1);
     if (text[arrow] == '=' && read_mirror(left, right, change))
         return true;
-    change->kind = text[arrow] == '=' ? twin_change_kind::exchange : twin_change_kind::move;
+    change->kind = text[arrow] == '=' ? twin_change_kind::exchange : twin_change_kind::move_piece;
     if (!named_piece(left, letters, &change->from, &change->piece, error))
         return false;
     change->to = square_of(right);
@@ -260,13 +260,14 @@ bool apply_change(const twin_change& c, fen_record* p, std::string* stipulation,
     auto named_there = [&](int square) {
         if (at(square) == no_piece)
             return fail(error, "в близнеце на клетке " + square_text(square) + " нет фигуры");
+        auto name = [](char letter) { return upper(letter) == 'N' ? std::string("S") : std::string(1, upper(letter)); };
         if (c.piece != no_piece && upper(at(square)) != upper(c.piece))
             return fail(error, "в близнеце на клетке " + square_text(square) + " стоит не та фигура: " +
-                                   std::string(1, at(square)));
+                                   name(at(square)) + ", а не " + name(c.piece));
         return true;
     };
     switch (c.kind) {
-    case twin_change_kind::move:
+    case twin_change_kind::move_piece:
         if (!named_there(c.from))
             return false;
         at(c.to) = at(c.from);
@@ -323,7 +324,7 @@ bool apply_change(const twin_change& c, fen_record* p, std::string* stipulation,
                 s = std::isupper(static_cast<unsigned char>(s)) ? char(std::tolower(static_cast<unsigned char>(s))) : upper(s);
         std::swap(p->castling_files[0], p->castling_files[1]);
         break;
-    case twin_change_kind::stipulation: *stipulation = c.stipulation; break;
+    case twin_change_kind::new_stipulation: *stipulation = c.stipulation; break;
     }
     // The pawn that had just moved two squares is gone or elsewhere.
     p->en_passant = no_square;
@@ -344,9 +345,13 @@ std::string piece_name(char letter, task_language language)
 std::string written_change(const twin_change& c, const fen_record& p, task_language language)
 {
     const bool russian = language == task_language::russian;
-    auto piece_at = [&](int square) { return piece_name(p.squares[std::size_t(square)], language) + square_text(square); };
+    // The piece the twin names, else the one standing there.
+    auto piece_at = [&](int square) {
+        const char letter = c.piece != no_piece ? c.piece : p.squares[std::size_t(square)];
+        return piece_name(letter, language) + square_text(square);
+    };
     switch (c.kind) {
-    case twin_change_kind::move: return piece_at(c.from) + "→" + square_text(c.to);
+    case twin_change_kind::move_piece: return piece_at(c.from) + "→" + square_text(c.to);
     case twin_change_kind::exchange: return piece_at(c.from) + "↔" + square_text(c.to);
     case twin_change_kind::remove: return "−" + piece_at(c.from);
     case twin_change_kind::add: {
@@ -366,7 +371,7 @@ std::string written_change(const twin_change& c, const fen_record& p, task_langu
     }
     case twin_change_kind::shift: return square_text(c.from) + "⇒" + square_text(c.to);
     case twin_change_kind::polish: return russian ? "цвета фигур наоборот" : "colours exchanged";
-    case twin_change_kind::stipulation: {
+    case twin_change_kind::new_stipulation: {
         short_stipulation s;
         std::string ignored;
         return short_stipulation_read(c.stipulation, &s, &ignored) ? task_text_of(s, language) : c.stipulation;
@@ -430,7 +435,7 @@ bool twin_read_solver(std::string_view text, twin* result, std::string* error)
         case solver_word::move:
         case solver_word::exchange:
         case solver_word::shift:
-            change.kind = meaning == solver_word::move       ? twin_change_kind::move
+            change.kind = meaning == solver_word::move       ? twin_change_kind::move_piece
                           : meaning == solver_word::exchange ? twin_change_kind::exchange
                                                              : twin_change_kind::shift;
             if (!square_word(words, &i, &change.from, error) || !square_word(words, &i, &change.to, error))
@@ -504,7 +509,7 @@ bool twin_read_solver(std::string_view text, twin* result, std::string* error)
                 return fail(error, "в близнеце после stipulation нет условия");
             if (!short_stipulation_read(words[i++], &s, error))
                 return false;
-            change.kind = twin_change_kind::stipulation;
+            change.kind = twin_change_kind::new_stipulation;
             change.stipulation = short_stipulation_text(s);
             break;
         }
@@ -554,7 +559,7 @@ std::string twin_solver_text(const twin& t)
     static constexpr const char* axes[] = {"a1<-->h1", "a1<-->a8", "a1<-->h8", "a8<-->h1"};
     for (const twin_change& c : t.changes) {
         switch (c.kind) {
-        case twin_change_kind::move: add("move " + square_text(c.from) + " " + square_text(c.to)); break;
+        case twin_change_kind::move_piece: add("move " + square_text(c.from) + " " + square_text(c.to)); break;
         case twin_change_kind::exchange: add("exchange " + square_text(c.from) + " " + square_text(c.to)); break;
         case twin_change_kind::remove: add("remove " + square_text(c.from)); break;
         case twin_change_kind::add:
@@ -566,7 +571,7 @@ std::string twin_solver_text(const twin& t)
         case twin_change_kind::mirror: add(std::string("mirror ") + axes[int(c.axis)]); break;
         case twin_change_kind::shift: add("shift " + square_text(c.from) + " " + square_text(c.to)); break;
         case twin_change_kind::polish: add("polishtype"); break;
-        case twin_change_kind::stipulation: add("stipulation " + c.stipulation); break;
+        case twin_change_kind::new_stipulation: add("stipulation " + c.stipulation); break;
         }
     }
     return text;

@@ -12,11 +12,11 @@
 #include "chess/fen.h"
 #include "chess/stipulation_text.h"
 
-enum class twin_change_kind { move, exchange, remove, add, substitute, rotate, mirror, shift, polish, stipulation };
+enum class twin_change_kind { move_piece, exchange, remove, add, substitute, rotate, mirror, shift, polish, new_stipulation };
 enum class mirror_axis { a1_h1, a1_a8, a1_h8, a8_h1 };  // the two squares that change places
 
 struct twin_change {
-    twin_change_kind kind = twin_change_kind::move;
+    twin_change_kind kind = twin_change_kind::move_piece;
     int from = no_square;     // move, exchange, remove, shift
     int to = no_square;       // move, exchange, add, shift
     char piece = no_piece;    // the FEN letter added; for move, exchange and remove the type named (upper

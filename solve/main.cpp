@@ -6,11 +6,14 @@
 #include <string>
 
 #include "chess/moves.h"
+#include "chess/problem_file.h"
+#include "chess/problem_writer.h"
 #include "chess/position_list.h"
 #include "chess/position_text.h"
 #include "chess/quoted_input.h"
 #include "solve/diagram_input.h"
 #include "solve/options.h"
+#include "solve/problem_report.h"
 #include "solve/report.h"
 
 namespace {
@@ -43,6 +46,50 @@ std::string check_problem(const position& p, const stipulation& task, notation l
     return directmate_lines(p, result, language);
 }
 
+// One part of a problem file or of --twin: a position and a short stipulation.
+bool check_part(const fen_record& record, const std::string& short_form, notation language, part_report* report,
+                std::string* error)
+{
+    stipulation task;
+    position p;
+    if (!stipulation_read(short_form, &task, error) || !problem_position(record, task, &p, error))
+        return false;
+    report->lines = check_problem(p, task, language, &report->verdict);
+    return true;
+}
+
+// The stipulation as problem files write it.
+std::string short_form(const stipulation& task)
+{
+    return (task.kind == stipulation_kind::helpmate ? "h#" : "#") + std::to_string(task.moves);
+}
+
+// A --fen or --read position with twins, or to be written out: checked as a
+// file's problem is, then written in the format asked for with the solutions.
+int solve_as_problem(const solve_options& options, const fen_record& record, const stipulation& task)
+{
+    problem_record problem;
+    problem.position = record;
+    std::string error, report;
+    if (!problem_stipulation_set(short_form(task), &problem, &error) ||
+        !problem_twins_add_written(options.twins, &problem, &error) || !problem_finish(&problem, &error))
+        return fail(error);
+    // A twin that does not fit the position is a fault of the command line, said as one.
+    std::vector<problem_part> parts;
+    if (!problem_parts(problem, options.language == notation::russian ? task_language::russian : task_language::english,
+                       &parts, &error))
+        return fail(error);
+    const bool checked = problem_report(problem, 1, options.language, check_part, &report);
+    if (options.write_as.empty()) {
+        // The head line names a file's problem; one given on the command line needs none.
+        std::fputs(report.substr(report.find('\n') + 1).c_str(), stdout);
+        return checked ? 0 : 1;
+    }
+    problem.solution = report.substr(report.find('\n') + 1);
+    std::fputs((options.write_as == "popeye" ? solver_input_write(problem) : yaml_problem_write(problem)).c_str(), stdout);
+    return checked ? 0 : 1;
+}
+
 // A position from --fen or from the diagram --read names.
 int solve_one(const solve_options& options)
 {
@@ -56,7 +103,11 @@ int solve_one(const solve_options& options)
     const bool have_record = options.mode == solve_mode::diagram
                                  ? diagram_position(options.read_file, options.data_folder, &record, &error)
                                  : position_text_read(options.fen, &record, &error);
-    if (!have_record || !problem_position(record, task, &p, &error))
+    if (!have_record)
+        return fail(error);
+    if (!options.twins.empty() || !options.write_as.empty())
+        return solve_as_problem(options, record, task);
+    if (!problem_position(record, task, &p, &error))
         return fail(error);
     const std::string lines = check_problem(p, task, options.language, &verdict);
     std::printf("%s%s\n", lines.c_str(), verdict.c_str());
@@ -92,6 +143,35 @@ int solve_list(const solve_options& options)
     return every_line_checked ? 0 : 1;
 }
 
+// Every problem of the file, each under its head line; a problem that is not
+// read or not checked is named on standard error and the rest go on.
+int solve_problem_file(const solve_options& options)
+{
+    problem_file file;
+    std::string error;
+    if (!problem_file_open(options.problem_file, &file, &error))
+        return fail(error);
+    bool every_problem_checked = true;
+    int problems = 0;
+    for (problem_entry entry; problem_file_next(&file, &entry);) {
+        problems++;
+        if (!entry.read) {
+            fail(entry.error);
+            every_problem_checked = false;
+            continue;
+        }
+        std::string report;
+        every_problem_checked = problem_report(entry.record, entry.number, options.language, check_part, &report) &&
+                                every_problem_checked;
+        std::printf("%s%s", problems > 1 ? "\n" : "", report.c_str());
+        std::fflush(stdout);
+    }
+    problem_file_close(&file);
+    if (problems == 0)
+        return fail("в файле " + quoted_input(options.problem_file) + " нет ни одной задачи");
+    return every_problem_checked ? 0 : 1;
+}
+
 int count_perft(const solve_options& options)
 {
     fen_record record;
@@ -122,6 +202,7 @@ int main(int argc, char** argv)
     case solve_mode::one_problem:
     case solve_mode::diagram: return solve_one(options);
     case solve_mode::problem_list: return solve_list(options);
+    case solve_mode::problem_file: return solve_problem_file(options);
     case solve_mode::perft: return count_perft(options);
     case solve_mode::none: break;
     }

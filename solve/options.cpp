@@ -12,11 +12,20 @@ const char solve_usage[] =
     "  chess-diagram-solve --fen FEN --stipulation УСЛОВИЕ [--notation en]\n"
     "  chess-diagram-solve --list СПИСОК [--stipulation УСЛОВИЕ] [--notation en]\n"
     "  chess-diagram-solve --read ДИАГРАММА.jpg --stipulation УСЛОВИЕ [--data ПАПКА] [--notation en]\n"
+    "  chess-diagram-solve --problem ФАЙЛ [--notation en]\n"
+    "  chess-diagram-solve --fen FEN --stipulation УСЛОВИЕ [--twin БЛИЗНЕЦ …] [--as popeye|yaml]\n"
     "  chess-diagram-solve --perft N --fen FEN\n"
     "\n"
     "Проверяет шахматную задачу: все ключи (побочные решения), угрозы, варианты и ложные следы.\n"
     "\n"
-    "  --fen FEN              позиция (FEN или EPD; одно поле доски тоже годится)\n"
+    "  --fen FEN              позиция (FEN или EPD; одно поле доски тоже годится) или список фигур:\n"
+    "                         «White: Kh1 Qd1 Sf3 Black: Kh8 (3+1)», «Белые: Крh1 Фd1 Кf3 Чёрные: Крh8»\n"
+    "  --problem ФАЙЛ         задачи из файла решателя (begin … end) или записей YAML задачников;\n"
+    "                         каждая задача и каждый близнец проверяются, сказочные отвергаются\n"
+    "  --twin БЛИЗНЕЦ         близнец к --fen или --read, по ключу на близнеца: 'b) Kd5→e5',\n"
+    "                         'c) -Sf3', 'b) +wPc3', 'b) Kd5↔e5', 'b) a1↔h1', 'b) 90°', '+c) …'\n"
+    "  --as popeye|yaml       после проверки напечатать задачу как входной файл решателя\n"
+    "                         или запись YAML с найденными решениями\n"
     "  --stipulation УСЛОВИЕ  #N — мат в N ходов, h#N — кооперативный мат в N ходов (N от 1 до 5),\n"
     "                         или текст задания: «Мат в 2 хода», «Кооперативный мат в 2 хода»,\n"
     "                         «Mate in 2», «Helpmate in 2»\n"
@@ -49,7 +58,10 @@ constexpr option_entry option_table[] = {
     {"--data", &solve_options::data_folder},
     {"--perft", &solve_options::perft_depth},
     {"--stipulation", &solve_options::stipulation},
+    {"--problem", &solve_options::problem_file},
+    {"--as", &solve_options::write_as},
     {"--notation", nullptr},
+    {"--twin", nullptr},
 };
 
 const option_entry* find_option(std::string_view name)
@@ -69,8 +81,23 @@ bool check_modes(const solve_options& o, std::string* error)
 {
     const bool perft = !o.perft_depth.empty(), list = !o.list_file.empty(), fen = !o.fen.empty();
     const bool read = !o.read_file.empty();
+    const bool problems = !o.problem_file.empty();
     if (o.mode == solve_mode::help)
         return true;
+    if (problems && (perft || list || fen || read || !o.stipulation.empty() || !o.twins.empty() || !o.write_as.empty())) {
+        *error = "--problem берёт позиции, условия и близнецов из файла: с ним можно только --notation";
+        return false;
+    }
+    if (problems)
+        return true;
+    if ((!o.twins.empty() || !o.write_as.empty()) && !fen && !read) {
+        *error = "--twin и --as относятся к --fen и --read";
+        return false;
+    }
+    if (!o.write_as.empty() && o.write_as != "popeye" && o.write_as != "yaml") {
+        *error = "--as " + quoted_input(o.write_as) + ": нужно popeye или yaml";
+        return false;
+    }
     if (perft && (list || read || !o.stipulation.empty()))
         *error = "--perft считает ходы одной позиции: нужны только --perft N и --fen FEN";
     else if (perft && !fen)
@@ -83,7 +110,7 @@ bool check_modes(const solve_options& o, std::string* error)
         *error = std::string("для ") + (fen ? "--fen" : "--read") +
                  " нужно --stipulation УСЛОВИЕ, например --stipulation '#2'";
     else if (!fen && !list && !read)
-        *error = "нужен --fen, --list или --read (справка: --help)";
+        *error = "нужен --fen, --list, --problem или --read (справка: --help)";
     return error->empty();
 }
 
@@ -104,6 +131,10 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
             return false;
         const option_entry* entry = find_option(option.name);
         const std::string& value = option.value;
+        if (option.name == "--twin") {  // once per twin
+            o.twins.push_back(value);
+            continue;
+        }
         if (!entry->value) {  // --notation
             if (value != "en" && value != "ru") {
                 *error = "--notation " + quoted_input(value) + ": нужно en или ru";
@@ -128,6 +159,7 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
     if (o.mode != solve_mode::help)
         o.mode = !o.perft_depth.empty() ? solve_mode::perft
                  : !o.list_file.empty() ? solve_mode::problem_list
+                 : !o.problem_file.empty() ? solve_mode::problem_file
                  : !o.read_file.empty() ? solve_mode::diagram
                                         : solve_mode::one_problem;
     *options = o;

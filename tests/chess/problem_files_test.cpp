@@ -92,7 +92,7 @@ TEST_P(twin_reading, applies_to_the_diagram_or_refuses_in_one_line)
         std::string ignored;
         again = before;
         if (t.changes[0].kind == twin_change_kind::substitute || t.changes[0].kind == twin_change_kind::shift ||
-            t.changes[0].kind == twin_change_kind::polish || t.changes[0].kind == twin_change_kind::stipulation)
+            t.changes[0].kind == twin_change_kind::polish || t.changes[0].kind == twin_change_kind::new_stipulation)
             break;  // these have no written form of their own
         ASSERT_TRUE(twin_read_written(text, &back, &error)) << text << ": " << error;
         ASSERT_TRUE(twin_apply(back, &again, &ignored, &error)) << text << ": " << error;

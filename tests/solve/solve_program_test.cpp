@@ -47,6 +47,11 @@ run_result run(const std::string& program, const std::vector<std::string>& argum
     return result;
 }
 
+void write_file_text(const std::string& path, const std::string& text)
+{
+    ASSERT_TRUE(write_file_bytes(path, std::vector<std::uint8_t>(text.begin(), text.end()))) << path;
+}
+
 run_result solve(const std::vector<std::string>& arguments)
 {
     return run("chess-diagram-solve", arguments);
@@ -106,6 +111,48 @@ TEST(solve_program, counts_perft_for_the_rules_to_be_checked)
     EXPECT_EQ(r.out, "8902\n");
 }
 
+// A file of problems as the standard solver and the databases keep them:
+// each problem under its head line, each twin under its "b) …" line, a fairy
+// problem named on standard error while the others are still checked.
+TEST(solve_program, checks_every_problem_of_a_file_and_every_twin)
+{
+    temp_folder folder;
+    const std::string file = folder.file("problems.txt");
+    write_file_text(file, "begin\ntitle Twins\npieces white kg6 qa1 black kg8\nstip #1\n"
+                          "twin remove a1 add white qb1\ntwin cont move g8 h8\n"
+                          "next\ncondition madrasi\npieces white kg6 qa1 black kg8\nstip #1\n"
+                          "next\npieces white kh2 rb7 bh5 black kh8 sg6\nstip h#2\nend\n");
+    const run_result r = solve({"--problem", file, "--notation", "en"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "chess-diagram-solve: задача 2 (строка 8): условие «madrasi» сказочное; такие задачи не проверяются\n");
+    EXPECT_EQ(r.out, "Problem 1: Twins\n1.Qg7#!\n1.Qa8#!\ncooked: 1.Qg7#! 1.Qa8#!\n"
+                     "b) −Qa1, +wQb1\n1.Qb8#!\nsound: one solution\n"
+                     "+c) Kg8→h8\n1.Qb8#!\nsound: one solution\n"
+                     "problem: cooked: 1.Qg7#! 1.Qa8#!\n"
+                     "\nProblem 3\n1.Ne7 Bg6 2.Ng8 Rh7#\nsound: one solution\n");
+}
+
+// A position with twins given on the command line is checked twin by twin,
+// and written out as a YAML record that reads back as the same problem.
+TEST(solve_program, checks_twins_given_on_the_command_line_and_writes_the_problem_out)
+{
+    const std::vector<std::string> problem = {"--fen", "Белые: Крg6 Фa1 Чёрные: Крg8", "--stipulation", "#1",
+                                              "--twin", "b) Фa1→b1", "--twin", "c) -Qa1"};
+    std::vector<std::string> arguments = problem;
+    const run_result r = solve(arguments);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1.Фg7#!\n1.Фa8#!\nпобочное решение: 1.Фg7#! 1.Фa8#!\nb) Фa1→b1\n1.Фb8#!\n"
+                     "корректна: одно решение\nc) −Фa1\nрешения нет\nзадача: c) решения нет\n");
+    arguments.insert(arguments.end(), {"--as", "yaml"});
+    const run_result written = solve(arguments);
+    ASSERT_EQ(written.status, 0) << written.err;
+    temp_folder folder;
+    write_file_text(folder.file("p.yaml"), written.out);
+    const run_result again = solve({"--problem", folder.file("p.yaml")});
+    EXPECT_EQ(again.status, 0) << again.err << written.out;
+    EXPECT_EQ(again.out, "Задача 1\n" + r.out + "решения совпадают с записанными\n");
+}
+
 struct refusal_row {
     std::vector<std::string> arguments;
     std::string message;  // the start of the one line on stderr, after the program's name
@@ -135,7 +182,12 @@ TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
          "не удалось открыть рисунок «/nonexistent/d.jpg»: No such file or directory"},
         {{"--fen"}, "у ключа --fen нет значения"},
         {{"--list", "/nonexistent/list.txt"}, "не удалось открыть список «/nonexistent/list.txt»: No such file or directory"},
-        {{}, "нужен --fen, --list или --read (справка: --help)"},
+        {{}, "нужен --fen, --list, --problem или --read (справка: --help)"},
+        {{"--fen", "White: Kh1 Black: Kh8 (2+1)", "--stipulation", "#2"}, "в списке фигур 1+1, а в счёте (2+1)"},
+        {{"--fen", "White: Kd5 Black: Kh8", "--stipulation", "h#2", "--twin", "b) Qd5-e5"},
+         "b) Фd5→e5: в близнеце на клетке d5 стоит не та фигура: K, а не Q"},
+        {{"--list", "/nonexistent/list.txt", "--twin", "b) Kd5-e5"}, "--twin и --as относятся к --fen и --read"},
+        {{"--problem", "/nonexistent/p.txt"}, "не удалось открыть файл задач «/nonexistent/p.txt»: No such file or directory"},
     };
     for (const refusal_row& row : rows) {
         const run_result r = solve(row.arguments);

@@ -1,0 +1,38 @@
+// The report of a problem with its twins, as --problem and --twin give it: a
+// head line naming the problem, each twin's part under its "b) …" line, and a
+// verdict for the problem (sound only when every part is; else the worst
+// part's). Checking one part is the caller's business, so the genres the
+// searches know are known here too.
+#pragma once
+
+#include <string>
+
+#include "chess/notation.h"
+#include "chess/problem.h"
+
+struct part_report {
+    std::string lines;    // every line but the verdict, each ending in "\n"
+    std::string verdict;  // the verdict line, without "\n"
+};
+
+// Checks one position for one stipulation (a short form), or says in one
+// line why it cannot.
+using part_check = bool (*)(const fen_record& position, const std::string& stipulation, notation language,
+                            part_report* report, std::string* error);
+
+// The whole report, each line ending in "\n". False when a part could not be
+// checked; that part says why in its place and the problem's verdict is
+// not given.
+bool problem_report(const problem_record& problem, int number, notation language, part_check check,
+                    std::string* report);
+
+// Whether the solutions found (the lines of every part) are those a record
+// gives: the keys of a battle genre, the whole lines of a help or series
+// genre, compared by the squares the moves go to, so either notation and
+// either language compare alike. Empty when the record gives none.
+std::string solution_comparison(const std::string& recorded, const std::string& found, const std::string& stipulation,
+                                notation language);
+
+// How bad a verdict is, for the problem's verdict: 0 sound, then short
+// solution, cooked, no solution.
+int verdict_rank(const std::string& verdict);
