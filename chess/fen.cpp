@@ -157,26 +157,60 @@ bool read_counter(std::string_view field, int* value)
     return true;
 }
 
-bool starts_operations(std::string_view field)
+// Two counters may follow the four fields; a word that begins like a number
+// is read as one (and must be one), anything else starts the operations.
+bool starts_like_a_number(std::string_view field)
 {
     const char c = field.empty() ? '\0' : field[0];
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return (c >= '0' && c <= '9') || c == '+' || c == '-';
+}
+
+// Where the operations start at the latest: the first semicolon outside
+// double quotes, alone or glued to a field ("- ;", "-;", "4;").
+std::size_t operations_cut(std::string_view text)
+{
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == ';' && !quoted)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+// The end of an operation that does not parse: its next semicolon outside
+// quotes, or the end of the line.
+std::string_view skip_operation(std::string_view text)
+{
+    const std::size_t end = operations_cut(text);
+    return end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
 }
 
 // EPD operations: `opcode operand ... ;` each, operands may be "quoted
-// strings" holding spaces and semicolons. The last semicolon is often left
-// out by hand, so it may be.
-bool read_operations(std::string_view text, fen_record* record, std::string* error)
+// strings" holding spaces and semicolons. Suites write all sorts after the
+// position (perft counts, free text, a quotation left open), and none of it
+// is the diagram's business: an operation that does not parse is skipped,
+// and an open quotation ends with the line.
+void read_operations(std::string_view text, fen_record* record)
 {
     for (text = skip_separators(text); !text.empty(); text = skip_separators(text)) {
-        std::string_view opcode = take_field(&text);
-        const bool opcode_ends = !opcode.empty() && opcode.back() == ';';
-        if (opcode_ends)
-            opcode.remove_suffix(1);
-        if (!starts_operations(opcode))
-            return fail(error, "в EPD операция не начинается с буквы: " + quoted_input(opcode));
+        if (text[0] == ';') {
+            text.remove_prefix(1);
+            continue;
+        }
+        std::size_t end = 0;
+        while (end < text.size() && text[end] != ';' && separator_length(text.substr(end)) == 0)
+            end++;
+        const std::string_view opcode = text.substr(0, end);
+        const char c = opcode[0];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+            text = skip_operation(text);
+            continue;
+        }
+        text.remove_prefix(end);
         bool first_operand = true;
-        while (!opcode_ends) {
+        for (;;) {
             text = skip_separators(text);
             if (text.empty())
                 break;
@@ -187,23 +221,20 @@ bool read_operations(std::string_view text, fen_record* record, std::string* err
             std::string_view operand;
             if (text[0] == '"') {
                 const std::size_t close = text.find('"', 1);
-                if (close == std::string_view::npos)
-                    return fail(error, "в EPD не закрыта кавычка: " + quoted_input(text));
-                operand = text.substr(1, close - 1);
-                text.remove_prefix(close + 1);
+                operand = text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+                text.remove_prefix(close == std::string_view::npos ? text.size() : close + 1);
             } else {
-                std::size_t end = 0;
-                while (end < text.size() && text[end] != ';' && separator_length(text.substr(end)) == 0)
-                    end++;
-                operand = text.substr(0, end);
-                text.remove_prefix(end);
+                std::size_t length = 0;
+                while (length < text.size() && text[length] != ';' && separator_length(text.substr(length)) == 0)
+                    length++;
+                operand = text.substr(0, length);
+                text.remove_prefix(length);
             }
             if (opcode == "id" && first_operand)
                 record->epd_id = std::string(operand);
             first_operand = false;
         }
     }
-    return true;
 }
 
 }  // namespace
@@ -224,7 +255,9 @@ bool fen_read(std::string_view text, fen_record* record, std::string* error)
 {
     fen_record read;
     read.squares.fill(no_piece);
-    std::string_view rest = without_byte_order_mark(text);
+    const std::string_view line = without_byte_order_mark(text);
+    const std::size_t cut = operations_cut(line);
+    std::string_view rest = line.substr(0, cut);
     const std::string_view placement = take_field(&rest);
     if (placement.empty())
         return fail(error, "FEN пуст");
@@ -252,7 +285,6 @@ bool fen_read(std::string_view text, fen_record* record, std::string* error)
             return fail(error, "в FEN поле взятия на проходе " + quoted_input(en_passant) +
                                    ", а нужно - или клетка 3-го или 6-го ряда");
     }
-    // Two counters may follow, or EPD operations, which start with a letter.
     struct counter {
         int* value;
         const char* name;
@@ -260,7 +292,7 @@ bool fen_read(std::string_view text, fen_record* record, std::string* error)
     for (const counter& c : counters) {
         std::string_view before = rest;
         const std::string_view field = take_field(&rest);
-        if (field.empty() || starts_operations(field)) {
+        if (!starts_like_a_number(field)) {
             rest = before;
             break;
         }
@@ -269,8 +301,8 @@ bool fen_read(std::string_view text, fen_record* record, std::string* error)
             return fail(error, std::string("в FEN ") + c.name + " " + quoted_input(field) +
                                    ", а нужно целое число от 0");
     }
-    if (!read_operations(rest, &read, error))
-        return false;
+    // The operations: what is left before the cut, and everything after it.
+    read_operations(line.substr(std::size_t(rest.data() - line.data())), &read);
     *record = std::move(read);
     return true;
 }

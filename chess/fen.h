@@ -6,7 +6,9 @@
 // spaces, and a UTF-8 byte-order mark at the start. A placement alone is a
 // position; every field given after it is checked. EPD lines (four fields,
 // or a whole FEN, then operations such as `bm Qd5; id "WAC.001";`) are read
-// too, and the id operation's string is kept.
+// too, and the id operation's string is kept. The operations start at the
+// first semicolon outside quotes, or at the first word after the fields that
+// does not begin like a number; nothing among them ever refuses the line.
 #pragma once
 
 #include <array>

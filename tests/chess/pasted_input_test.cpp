@@ -57,8 +57,15 @@ const fen_row fen_rows[] = {
     {"negative_counter", start + " w - - -1 1", "!счётчик полуходов «-1»"},
     {"move_number_not_integer", start + " w - - 0 1x", "!номер хода «1x»"},
     {"huge_counter", start + " w - - 0 12345678901", "!номер хода"},
-    {"epd_unclosed_quote", wac1 + " w - - id \"WAC.001;", "!не закрыта кавычка"},
-    {"epd_opcode_not_a_word", wac1 + " w - - 0 1 ;x", "!операция не начинается с буквы"},
+    {"epd_unclosed_quote_still_reads_the_position", wac1 + " w - - id \"WAC.001;", "=" + wac1 + " w - -"},
+    {"epd_opcode_not_a_word_still_reads_the_position", wac1 + " w - - 0 1 ;x", "=" + wac1 + " w - - 0 1"},
+    {"suite_lone_semicolon", wac1 + " w - - ; bm d5; id BK.02", "=" + wac1 + " w - -"},
+    {"suite_semicolon_on_en_passant", wac1 + " w - -; am Nxb6 + ? ; c1 diff=10", "=" + wac1 + " w - -"},
+    {"suite_semicolon_on_move_number", start + " w KQkq - 1 4; v=-399", "=" + start + " w KQkq - 1 4"},
+    {"suite_perft_counts", start + " w KQkq - 0 1 ;D1 48 ;D2 2039 ;D3 97862", "=" + start + " w KQkq - 0 1"},
+    {"suite_quotation_left_open", wac1 + " b - - bm a6; c0 \"Kubbel 1927, 1 ... e3 2 a7 e2 3", "=" + wac1 + " b - -"},
+    {"suite_free_text_after_operations", wac1 + " w - - id \"ZPTS.02\"; CCC post 27.4.2004 by ...", "=" + wac1 + " w - -"},
+    {"counter_glued_to_semicolon_still_checked", start + " w - - 0 1x;", "!номер хода «1x»"},
 };
 
 class fen_reading : public testing::TestWithParam<fen_row> {};

@@ -289,6 +289,7 @@ class FlatColours(unittest.TestCase):
             (["--fen", fen, "-o", self.out("out") + "/"], "out/001.jpg", fen),
             (["--fen", fen, "-o", self.out("out")], "out/001.jpg", fen),
             (["--fen", fen, "-o", self.out("d7.PNG")], "d7.PNG", fen),
+            (["--fen", fen + " w KQkq - 0 1 ;D1 48 ;D2 2039; c0 \"open"], "d8.jpg", fen),
         ]
         for arguments, written, expected in rows:
             output = [] if "-o" in arguments else ["-o", self.out(written)]
@@ -303,14 +304,16 @@ class FlatColours(unittest.TestCase):
         # id is its task text, and a task text too wide for the band, which
         # is drawn cut and warned about with its line number.
         lines = ["# contest", fen + "\tЗадача 1", fen + ' w - - bm Ra8; id "Задача 2";',
-                 fen + "\t" + "Кооперативный мат в два хода, " * 3]
+                 fen + "\t" + "Кооперативный мат в два хода, " * 3,
+                 fen + " w - -; am Nxb6 + ? ; c1 diff=10"]  # what follows a position never refuses it
         with open(self.out("list.txt"), "wb") as listing:
             listing.write(("\ufeff" + "\r\n".join(lines) + "\r\n").encode())
         made = render("--list", self.out("list.txt"), "--data", self.data, "-o", self.out("out/"))
         self.assertEqual(made.returncode, 0, made.stderr)
         self.assertEqual(len(made.stderr.splitlines()), 1, made.stderr)
         self.assertIn("строка 4: текст задания шире диаграммы", made.stderr)
-        self.assertEqual(sorted(os.listdir(self.out("out"))), ["001.jpg", "002.jpg", "003.jpg"])
+        self.assertEqual(sorted(os.listdir(self.out("out"))), ["001.jpg", "002.jpg", "003.jpg", "004.jpg"])
+        self.assertEqual(render("--read", self.out("out/004.jpg"), "--data", self.data).stdout, fen + "\n")
         diagram = Image.load(self.out("out/003.jpg"))
         for x in (0, 9 * self.size - 12):
             edge = diagram.region(x, 9 * self.size + 2, 12, self.size // 2 - 2)
