@@ -109,6 +109,13 @@ std::string solver_input_write(const problem_record& problem)
         text += "ZeroPosition\n";
     for (const twin& t : problem.twins)
         text += "Twin " + twin_solver_text(t) + "\n";
+    // The format has no place for a solution; remarks keep it beside the problem.
+    for (std::size_t at = 0; at < problem.solution.size();) {
+        const std::size_t end = std::min(problem.solution.find('\n', at), problem.solution.size());
+        if (end > at)
+            text += "Remark " + one_line(problem.solution.substr(at, end - at)) + "\n";
+        at = end + 1;
+    }
     return text + "EndProblem\n";
 }
 
