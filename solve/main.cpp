@@ -47,12 +47,20 @@ std::string check_problem(const position& p, const stipulation& task, notation l
 }
 
 // One part of a problem file or of --twin: a position and a short stipulation.
-bool check_part(const fen_record& record, const std::string& short_form, notation language, part_report* report,
+// The searches here know neither duplex nor stated numbers of solutions, so a
+// problem that states them is not checked as if it did not; set play is
+// extra play beside the solution and leaves the verdict alone.
+bool check_part(const problem_record& problem, const problem_part& part, notation language, part_report* report,
                 std::string* error)
 {
     stipulation task;
     position p;
-    if (!stipulation_read(short_form, &task, error) || !problem_position(record, task, &p, error))
+    const problem_options& o = problem.options;
+    if (o.duplex || o.half_duplex || problem.stated_solutions > 1) {
+        *error = "дуплекс, полудуплекс и заявленное число решений пока не проверяются";
+        return false;
+    }
+    if (!stipulation_read(part.stipulation, &task, error) || !problem_position(part.position, task, &p, error))
         return false;
     report->lines = check_problem(p, task, language, &report->verdict);
     return true;

@@ -148,7 +148,7 @@ bool problem_report(const problem_record& problem, int number, notation language
         if (!part.twin_line.empty())
             text += part.twin_line + "\n";
         part_report result;
-        if (!check(part.position, part.stipulation, language, &result, &error)) {
+        if (!check(problem, part, language, &result, &error)) {
             text += error + "\n";
             checked = false;
             continue;

@@ -15,9 +15,10 @@ struct part_report {
     std::string verdict;  // the verdict line, without "\n"
 };
 
-// Checks one position for one stipulation (a short form), or says in one
-// line why it cannot.
-using part_check = bool (*)(const fen_record& position, const std::string& stipulation, notation language,
+// Checks one part (its position and its short stipulation) with what the
+// problem states around it (options such as set play and duplex, the stated
+// number of solutions), or says in one line why it cannot.
+using part_check = bool (*)(const problem_record& problem, const problem_part& part, notation language,
                             part_report* report, std::string* error);
 
 // The whole report, each line ending in "\n". False when a part could not be
