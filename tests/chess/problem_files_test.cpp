@@ -4,6 +4,7 @@
 // input and what must come of it; "!…" is a piece of the one-line refusal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "chess/fen.h"
@@ -234,6 +235,8 @@ const file_row file_rows[] = {
      {"!параметр или условие «nullmoves» не ортодоксальные"}},
     {"solver_no_end", "begin\npieces white kh1 black kh8\nstip #2\n", {"!нет end"}},
     {"solver_no_stipulation", "begin\npieces white kh1 black kh8\nend\n", {"!нет условия"}},
+    {"yaml_nested_too_deep", "---\nalgebraic: " + std::string(100, '[') + "\nstipulation: h#2\n",
+     {"!YAML вложен глубже"}},
     {"yaml_record",
      "---\nauthors:\n  - Ugren, Ljubomir\nsource:\n  name: feenschach\n  issue: 01-02\n  problemid: 7100\n"
      "  date:\n    year: 1965\naward:\n  tourney:\n    name: feenschach\n  distinction: 1st Prize\n"
@@ -294,7 +297,10 @@ INSTANTIATE_TEST_SUITE_P(problems, problem_file_reading, testing::ValuesIn(file_
 TEST(problem_file_reading, keeps_what_a_database_records_about_the_problem)
 {
     std::vector<problem_entry> entries;
-    problems_parse(file_rows[12].file, &entries);
+    const auto row = std::find_if(std::begin(file_rows), std::end(file_rows),
+                                  [](const file_row& r) { return std::string(r.name) == "yaml_record"; });
+    ASSERT_NE(row, std::end(file_rows));
+    problems_parse(row->file, &entries);
     ASSERT_EQ(entries.size(), 1u);
     const problem_record& p = entries[0].record;
     EXPECT_EQ(p.authors, std::vector<std::string>{"Ugren, Ljubomir"});

@@ -259,6 +259,15 @@ class FlatColours(unittest.TestCase):
             (["--fen", empty, "--data", broken], "7.jpg"),
             (["--fen", empty, "--data", huge], "3500"),
             (["--fen", empty, "--data", tiny], "1.jpg"),
+            (["--fen", "White: Kh1 Black: Kh8 (2+1)"], "(2+1)"),
+            (["--fen", "Weiß: Kh1 Qd1"], "«Qd1»"),
+            (["--fen", empty, "--twin", "b) e4→e5"], "на клетке e4 нет фигуры"),
+            (["--list", comments, "--twin", "b) 90°"], "--twin"),
+            (["--problem", self.out("nowhere.txt")], "«" + self.out("nowhere.txt") + "»"),
+            (["--problem", comments], "нет ни одной задачи"),
+            (["--read", comments, "--as", "svg"], "fen, pieces, popeye или yaml"),
+            (["--read", comments, "--as", "yaml"], "--stipulation"),
+            (["--read", comments, "--as", "fen", "--author", "X"], "popeye"),
         ]
         before = sorted(os.listdir(self.folder))
         target = self.out("bad.jpg")

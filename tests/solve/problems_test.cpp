@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chess/moves.h"
+#include "solve/problem_report.h"
 #include "solve/report.h"
 
 namespace {
@@ -246,6 +247,38 @@ TEST(stipulation, reads_short_forms_and_task_texts_as_typed)
         EXPECT_EQ(read.kind, row.kind) << row.text;
         EXPECT_EQ(read.moves, row.moves) << row.text;
     }
+}
+
+}  // namespace
+
+namespace {
+
+struct comparison_row {
+    const char* stipulation;
+    const char* recorded;  // as a database records it, in the standard solver's notation
+    const char* found;     // as this solver prints it
+    bool same;
+};
+
+// Recorded solutions against found ones: by the squares the moves go to, so
+// notation, language, check marks and comments do not matter, and set play
+// and tries are not solutions.
+TEST(solution_comparison, compares_keys_of_battle_genres_and_whole_lines_of_help_genres)
+{
+    const comparison_row rows[] = {
+        {"h#2", "1.Sg6-e7 Bh5-g6 2.Se7-g8 Rb7-h7 # {model}\n", "1.Кe7 Сg6 2.Кg8 Лh7#\n", true},
+        {"h#2", "1...Rb7-b8 2.Sg6-e7 Rb8-g8 #\n1.Sg6-e7 Bh5-g6 2.Se7-g8 Rb7-h7 #\n", "1.Ne7 Bg6 2.Ng8 Rh7#\n", true},
+        {"h#2", "1.Sg6-e7 Bh5-g6 2.Se7-g8 Rb7-h7 #\n", "1.Ne7 Bg6 2.Ng8 Rh7#\n1.Nf8 Rh7+ 2.Kg8 Bf7#\n", false},
+        {"h#1.5", "1...Rb7-h7 + 2.Kh8-g8 Bh5-f7 #\n", "1...Rh7+ 2.Kg8 Bf7#\n", true},
+        {"#2", "1.Qd1-d8 ! threat:\n1...Kh8-g7 2.Qd8-e7 #\n1.Qd1-d4 ? but 1...Pa7-a5 !\n", "1.Фd8!\n1...Крg7 2.Фe7#\n", true},
+        {"#2", "1.Qd1-d8 !\n", "1.Qd8!\n1.0-0-0!\n", false},
+        {"#1", "1.Qa1-g7 # !\n", "1.Qg7#!\n", true},
+    };
+    for (const comparison_row& row : rows) {
+        const std::string verdict = solution_comparison(row.recorded, row.found, row.stipulation, notation::english);
+        EXPECT_EQ(verdict == "the solutions are those recorded", row.same) << row.recorded << verdict;
+    }
+    EXPECT_EQ(solution_comparison("", "1.Qg7#!\n", "#1", notation::english), "");
 }
 
 }  // namespace
