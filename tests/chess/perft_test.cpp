@@ -1,10 +1,22 @@
 // The move generator against the published perft counts of the six usual
 // test positions: castling, en passant, promotion, pins and checks all meet
 // in them. Depths stay small enough for the sanitizer build; the bench goes
-// deeper.
+// deeper. Then against Debian's stockfish on thousands of random positions,
+// move by move, so a difference names the move the two disagree on.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "chess/moves.h"
+#include "tests/support/random_position.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -45,5 +57,226 @@ TEST_P(perft_count, matches_the_published_count)
 
 INSTANTIATE_TEST_SUITE_P(published, perft_count, testing::ValuesIn(perft_rows),
                          [](const testing::TestParamInfo<perft_row>& row) { return row.param.name; });
+
+// --- against stockfish ---
+
+// Perft split by first move ("divide"), keyed by the move in stockfish's own
+// text: from and to square, and the promotion letter; castling is the king's move.
+using divide = std::map<std::string, std::uint64_t>;
+
+std::string engine_text(move m)
+{
+    std::string text = square_text(move_from(m)) + square_text(move_to(m));
+    if (is_promotion(m))
+        text += "nbrq"[promoted_type(m) - knight];
+    return text;
+}
+
+divide our_divide(position p, int depth)
+{
+    divide counts;
+    move_list list;
+    legal_moves(p, &list);
+    undo_record undo;
+    for (move m : list) {
+        make(&p, m, &undo);
+        counts[engine_text(m)] += perft(&p, depth - 1);  // a move generated twice counts twice
+        unmake(&p, m, undo);
+    }
+    return counts;
+}
+
+std::uint64_t total(const divide& counts)
+{
+    std::uint64_t sum = 0;
+    for (const auto& [text, nodes] : counts)
+        sum += nodes;
+    return sum;
+}
+
+// Where the test finds stockfish: on PATH, else where Debian puts it.
+std::string stockfish_program()
+{
+    std::string dirs = std::getenv("PATH") ? std::getenv("PATH") : "";
+    dirs += ":/usr/games";
+    std::istringstream list(dirs);
+    for (std::string dir; std::getline(list, dir, ':');)
+        if (!dir.empty() && access((dir + "/stockfish").c_str(), X_OK) == 0)
+            return dir + "/stockfish";
+    return {};
+}
+
+// One stockfish process for every position: the commands go in a file, the
+// answers come back in another, one divide per position in order. Empty, with
+// *error set, when stockfish did not answer for each.
+std::vector<divide> stockfish_divides(const std::vector<std::string>& fens, int depth, std::string* error)
+{
+    const std::string program = stockfish_program();
+    if (program.empty()) {
+        *error = "stockfish is not installed (make test installs it: tools/install-deps test)";
+        return {};
+    }
+    temp_folder folder;
+    {
+        std::ofstream commands(folder.file("commands"));
+        commands << "setoption name Use NNUE value false\n";  // perft never evaluates: no network file needed
+        for (const std::string& fen : fens)
+            commands << "position fen " << fen << "\ngo perft " << depth << "\n";
+    }
+    const int status = run_command("'" + program + "' < " + folder.file("commands") + " > " + folder.file("answers"));
+    std::vector<divide> answers(1);
+    std::ifstream in(folder.file("answers"));
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Nodes searched:", 0) == 0) {
+            answers.emplace_back();
+            continue;
+        }
+        const std::size_t colon = line.find(": ");
+        if (colon == 4 || colon == 5)
+            answers.back()[line.substr(0, colon)] = std::strtoull(line.c_str() + colon + 2, nullptr, 10);
+    }
+    answers.pop_back();
+    if (status != 0 || answers.size() != fens.size()) {
+        *error = program + " answered " + std::to_string(answers.size()) + " of " + std::to_string(fens.size()) +
+                 " positions (exit status " + std::to_string(status) + ")";
+        if (answers.size() < fens.size())
+            *error += ", stopping at " + fens[answers.size()];
+        return {};
+    }
+    return answers;
+}
+
+// The first move, in the order of the move texts, whose count differs or that only one side has.
+std::string first_difference(const divide& ours, const divide& theirs)
+{
+    divide all = theirs;
+    all.insert(ours.begin(), ours.end());
+    for (const auto& [text, nodes] : all) {
+        const auto a = ours.find(text), b = theirs.find(text);
+        if (a == ours.end() || b == theirs.end() || a->second != b->second)
+            return text;
+    }
+    return {};
+}
+
+// Follows the differing move down, asking stockfish again at each ply, to the
+// position where one of the two has a move the other does not.
+std::string explain_difference(position p, int depth, divide theirs)
+{
+    std::string line;
+    for (;;) {
+        const divide ours = our_divide(p, depth);
+        const std::string text = first_difference(ours, theirs);
+        const bool only_ours = !theirs.count(text), only_theirs = !ours.count(text);
+        if (only_ours || only_theirs || depth == 1)
+            return "after" + (line.empty() ? std::string(" nothing") : line) + ", in " + position_fen(p) + ", " +
+                   text + (only_ours ? " is legal for us only" : only_theirs ? " is legal for stockfish only"
+                                                                              : " is counted differently");
+        move_list list;
+        legal_moves(p, &list);
+        for (move m : list)
+            if (engine_text(m) == text) {
+                undo_record undo;
+                make(&p, m, &undo);
+            }
+        line += " " + text;
+        depth--;
+        std::string after_error;
+        const std::vector<divide> deeper = stockfish_divides({position_fen(p)}, depth, &after_error);
+        if (deeper.empty())
+            return "after" + line + ": " + after_error;
+        theirs = deeper[0];
+    }
+}
+
+// Features the random positions must include, counted independently of the
+// move generator's own shortcuts (pins and checks from the attack tables).
+struct feature_counts {
+    int check = 0, double_check = 0, pin = 0, castling_rights = 0, castling_move = 0, en_passant = 0, promotion = 0,
+        discovered_check = 0;
+};
+
+void count_features(position p, feature_counts* counts)
+{
+    const colour us = p.side, them = opponent(us);
+    const int king_at = p.king_square(us);
+    const int checkers = square_count(attackers_of(p, king_at, p.occupied()) & p.by_colour[them]);
+    counts->check += checkers == 1;
+    counts->double_check += checkers >= 2;
+    counts->castling_rights += p.castling != 0;
+    const bitboard rooks = (p.by_type[rook] | p.by_type[queen]) & p.by_colour[them];
+    const bitboard bishops = (p.by_type[bishop] | p.by_type[queen]) & p.by_colour[them];
+    bitboard pinned = 0;
+    for (bitboard snipers = (rook_attacks(king_at, 0) & rooks) | (bishop_attacks(king_at, 0) & bishops); snipers;) {
+        const bitboard between = attacks.between[king_at][pop_lowest(&snipers)] & p.occupied();
+        if (square_count(between) == 1)
+            pinned |= between & p.by_colour[us];
+    }
+    counts->pin += pinned != 0;
+    move_list list;
+    legal_moves(p, &list);
+    bool castles = false, en_passant = false, promotes = false, discovers = false;
+    undo_record undo;
+    for (move m : list) {
+        const int kind = move_kind_of(m);
+        castles |= kind == castle_short || kind == castle_long;
+        en_passant |= kind == en_passant_capture;
+        promotes |= is_promotion(m);
+        if (kind == castle_short || kind == castle_long)
+            continue;
+        make(&p, m, &undo);
+        discovers |= (attackers_of(p, p.king_square(them), p.occupied()) & p.by_colour[us] & ~square_bit(move_to(m))) != 0;
+        unmake(&p, m, undo);
+    }
+    counts->castling_move += castles;
+    counts->en_passant += en_passant;
+    counts->promotion += promotes;
+    counts->discovered_check += discovers;
+}
+
+TEST(perft_against_stockfish, perft_agrees_with_stockfish_on_random_positions)
+{
+    constexpr std::uint64_t seed = 0x5EED0001;
+    constexpr int depth = 3;
+    const int count = differential_count(2000, 500);
+    random_source random(seed);
+    const board_shape shape{.min_pieces = 2, .max_pieces = 32, .pawn_percent = 45, .kings_at_edge_percent = 0,
+                            .castling_percent = 35, .played_percent = 40, .en_passant_percent = 8,
+                            .side = any_side};
+    std::vector<position> positions;
+    std::vector<std::string> fens;
+    feature_counts features;
+    for (int i = 0; i < count; i++) {
+        positions.push_back(random_position(&random, shape));
+        fens.push_back(position_fen(positions.back()));
+        count_features(positions.back(), &features);
+    }
+    std::string error;
+    const std::vector<divide> theirs = stockfish_divides(fens, depth, &error);
+    ASSERT_FALSE(theirs.empty()) << error;
+    int mismatches = 0;
+    for (int i = 0; i < count && mismatches < 5; i++) {
+        const divide ours = our_divide(positions[std::size_t(i)], depth);
+        if (ours == theirs[std::size_t(i)])
+            continue;
+        mismatches++;
+        const std::string text = first_difference(ours, theirs[std::size_t(i)]);
+        ADD_FAILURE() << "seed " << seed << ", position " << i << ": " << fens[std::size_t(i)] << "\nperft " << depth
+                      << ": ours " << total(ours) << ", stockfish " << total(theirs[std::size_t(i)])
+                      << "; first differing move " << text << ": ours "
+                      << (ours.count(text) ? std::to_string(ours.at(text)) : "none") << ", stockfish "
+                      << (theirs[std::size_t(i)].count(text) ? std::to_string(theirs[std::size_t(i)].at(text)) : "none")
+                      << "\n" << explain_difference(positions[std::size_t(i)], depth, theirs[std::size_t(i)]);
+    }
+    // The positions hold what a move generator most often gets wrong.
+    const int enough = count / 50;
+    const std::pair<const char*, int> seen[] = {
+        {"in check", features.check}, {"in double check", features.double_check}, {"with a pin", features.pin},
+        {"with castling rights", features.castling_rights}, {"with castling legal", features.castling_move},
+        {"with en passant legal", features.en_passant}, {"with a promotion", features.promotion},
+        {"with a discovered check", features.discovered_check}};
+    for (const auto& [what, positions_seen] : seen)
+        EXPECT_GE(positions_seen, enough) << "positions " << what << " among " << count << " (seed " << seed << ")";
+}
 
 }  // namespace

@@ -2,16 +2,20 @@
 // every row is also checked against a plain brute-force search written here
 // (every move, every reply, no table, no ordering, no shortcut at the last
 // move), which shares nothing with the solver but the move generator that
-// perft proves.
+// perft proves. Thousands of seeded random problems are then checked against
+// the same brute force: keys, verdict, threats, trees, tries and solutions.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "chess/moves.h"
 #include "solve/problem_report.h"
 #include "solve/report.h"
+#include "tests/support/random_position.h"
 
 namespace {
 
@@ -53,9 +57,12 @@ bool brute_every_defence_loses(position* p, int n)
     return true;
 }
 
-// The first moves of the shortest forced mate within n, sorted.
-std::vector<move> brute_keys(position p, int n)
+// The first moves of the shortest forced mate within n, sorted, and that
+// mate's length in *found_length (0 when there is none).
+std::vector<move> brute_keys(position p, int n, int* found_length = nullptr)
 {
+    if (found_length)
+        *found_length = 0;
     for (int length = 1; length <= n; length++) {
         std::vector<move> keys;
         move_list list;
@@ -69,6 +76,8 @@ std::vector<move> brute_keys(position p, int n)
         }
         if (!keys.empty()) {
             std::sort(keys.begin(), keys.end());
+            if (found_length)
+                *found_length = length;
             return keys;
         }
     }
@@ -133,6 +142,69 @@ std::vector<std::vector<move>> brute_helpmate_solutions(position p, int n)
         }
     }
     return {};
+}
+
+// What the attacker threatens after a key: the defender passes, and the
+// shortest mate within moves_left the attacker then forces, with its first
+// moves, sorted. A key that checks threatens nothing.
+struct brute_threat {
+    int length = 0;
+    std::vector<move> moves;
+};
+
+brute_threat brute_threat_after_key(position p, int moves_left)
+{
+    if (in_check(p))
+        return {};
+    undo_record pass;
+    make_null(&p, &pass);
+    for (int length = 1; length <= moves_left; length++) {
+        brute_threat threat{length, {}};
+        move_list list;
+        legal_moves(p, &list);
+        undo_record undo;
+        for (move m : list) {
+            make(&p, m, &undo);
+            if (brute_every_defence_loses(&p, length - 1))
+                threat.moves.push_back(m);
+            unmake(&p, m, undo);
+        }
+        if (!threat.moves.empty()) {
+            std::sort(threat.moves.begin(), threat.moves.end());
+            return threat;
+        }
+    }
+    return {};
+}
+
+// After the key of a two-mover: every defence with every move that mates
+// after it, found by playing every move and looking for a king in check
+// with no reply.
+std::vector<std::pair<move, std::vector<move>>> brute_solution_tree(position p)
+{
+    std::vector<std::pair<move, std::vector<move>>> tree;
+    move_list defences;
+    legal_moves(p, &defences);
+    undo_record reply, undo;
+    for (move d : defences) {
+        make(&p, d, &reply);
+        std::vector<move> mates;
+        move_list list;
+        legal_moves(p, &list);
+        for (move m : list) {
+            make(&p, m, &undo);
+            move_list replies;
+            legal_moves(p, &replies);
+            if (replies.size == 0 && in_check(p))
+                mates.push_back(m);
+            unmake(&p, m, undo);
+        }
+        std::sort(mates.begin(), mates.end());
+        tree.push_back({d, mates});
+        unmake(&p, d, reply);
+    }
+    std::sort(tree.begin(), tree.end());
+    return tree;
 }
 
 // --- the table ---
@@ -223,6 +295,219 @@ TEST_P(problem_check, gives_the_known_verdict_and_agrees_with_brute_force)
 
 INSTANTIATE_TEST_SUITE_P(known, problem_check, testing::ValuesIn(problem_rows),
                          [](const testing::TestParamInfo<problem_row>& row) { return row.param.name; });
+
+// --- random problems ---
+
+// The verdict a reader should see, from the brute force's answer alone: the
+// keys of a cook are named in the order the moves are generated.
+std::string expected_directmate_verdict(const position& p, int stated, int length, const std::vector<move>& keys)
+{
+    if (length == 0)
+        return "no solution";
+    if (length < stated)
+        return "short solution: mate in " + std::to_string(length);
+    if (keys.size() == 1)
+        return "sound: one solution";
+    std::string verdict = "cooked:";
+    move_list list;
+    legal_moves(p, &list);
+    for (move m : list)
+        if (std::binary_search(keys.begin(), keys.end(), m))
+            verdict += std::string(" ") + (p.side == white ? "1." : "1...") + move_text(p, m, notation::english) + "!";
+    return verdict;
+}
+
+std::string expected_helpmate_verdict(int stated, const std::vector<std::vector<move>>& solutions)
+{
+    if (solutions.empty())
+        return "no solution";
+    const int length = int(solutions[0].size() / 2);
+    if (length < stated)
+        return "short solution: helpmate in " + std::to_string(length);
+    if (solutions.size() == 1)
+        return "sound: one solution";
+    return "cooked: " + std::to_string(solutions.size()) + " solutions";
+}
+
+// Moves legal in p, written out for a failure message.
+std::string listed(const position& p, const std::vector<move>& moves)
+{
+    std::string text = moves.empty() ? "none" : "";
+    for (move m : moves)
+        text += (text.empty() ? "" : " ") + move_text(p, m, notation::english);
+    return text;
+}
+
+// Compares everything the solver says about a directmate with the brute
+// force, given its keys and their length; returns what differs, empty when
+// nothing does.
+std::string directmate_differences(const position& p, int stated, int length, const std::vector<move>& keys)
+{
+    const directmate_result result = check_directmate(p, stated);
+    std::ostringstream out;
+    std::vector<move> solver_keys;
+    for (const key_move& key : result.keys)
+        solver_keys.push_back(key.key);
+    std::sort(solver_keys.begin(), solver_keys.end());
+    if (solver_keys != keys || result.length != length)
+        out << "keys: the solver " << listed(p, solver_keys) << " (mate in " << result.length << "), the brute force "
+            << listed(p, keys) << " (mate in " << length << ")\n";
+    const std::string verdict = directmate_verdict(p, stated, result, notation::english);
+    const std::string expected = expected_directmate_verdict(p, stated, length, keys);
+    if (verdict != expected)
+        out << "verdict: \"" << verdict << "\", expected \"" << expected << "\"\n";
+    for (const key_move& key : result.keys) {
+        position after = p;
+        undo_record undo;
+        make(&after, key.key, &undo);
+        std::vector<move> threats = key.threats;
+        std::sort(threats.begin(), threats.end());
+        const brute_threat expected_threat = brute_threat_after_key(after, length - 1);
+        if (key.threat_length != expected_threat.length || threats != expected_threat.moves) {
+            position passed = after;
+            make_null(&passed, &undo);
+            out << "threat after " << move_text(p, key.key, notation::english) << ": the solver "
+                << listed(passed, threats) << " (mate in " << key.threat_length << "), the brute force "
+                << listed(passed, expected_threat.moves) << " (mate in " << expected_threat.length << ")\n";
+        }
+        if (length != 2)
+            continue;
+        std::vector<std::pair<move, std::vector<move>>> tree;
+        for (const variation& v : key.variations) {
+            std::vector<move> mates = v.mates;
+            std::sort(mates.begin(), mates.end());
+            tree.push_back({v.defence, mates});
+        }
+        std::sort(tree.begin(), tree.end());
+        if (tree != brute_solution_tree(after))
+            out << "solution tree after " << move_text(p, key.key, notation::english) << " differs\n";
+    }
+    if (stated == 2 && length != 1) {
+        std::vector<std::pair<move, move>> tries;
+        for (const try_move& t : result.tries)
+            tries.push_back({t.attempt, t.refutation});
+        std::sort(tries.begin(), tries.end());
+        const std::vector<std::pair<move, move>> expected_tries = brute_tries(p);
+        auto attempts = [](const std::vector<std::pair<move, move>>& list) {
+            std::vector<move> first;
+            for (const auto& t : list)
+                first.push_back(t.first);
+            return first;
+        };
+        if (tries != expected_tries)
+            out << "tries: the solver " << listed(p, attempts(tries)) << ", the brute force "
+                << listed(p, attempts(expected_tries)) << "\n";
+    }
+    return out.str();
+}
+
+std::string helpmate_differences(const position& p, int stated, const std::vector<std::vector<move>>& expected)
+{
+    const helpmate_result result = check_helpmate(p, stated);
+    std::vector<std::vector<move>> solutions = result.solutions;
+    std::sort(solutions.begin(), solutions.end());
+    std::ostringstream out;
+    if (solutions != expected) {
+        out << "solutions: the solver finds " << solutions.size() << ", the brute force " << expected.size() << "\n";
+        // The first solution only one of the two has, played out.
+        std::vector<std::vector<move>> only;
+        std::set_symmetric_difference(solutions.begin(), solutions.end(), expected.begin(), expected.end(),
+                                      std::back_inserter(only));
+        position q = p;
+        for (move m : only.front()) {
+            out << listed(q, {m}) << " ";
+            undo_record undo;
+            make(&q, m, &undo);
+        }
+        out << (std::binary_search(solutions.begin(), solutions.end(), only.front()) ? "(the solver's only)"
+                                                                                      : "(the brute force's only)")
+            << "\n";
+    }
+    const std::string verdict = helpmate_verdict(p, stated, result, notation::english);
+    if (verdict != expected_helpmate_verdict(stated, expected))
+        out << "verdict: \"" << verdict << "\", expected \"" << expected_helpmate_verdict(stated, expected) << "\"\n";
+    return out.str();
+}
+
+// Random positions for each stipulation, kept by the brute force's answer so
+// that at least a third have a key or a solution. Boards are sparse, kings
+// mostly near the edges, where mates are likely; the longer the search, the
+// fewer pieces, since the brute force grows exponentially with the moves.
+struct random_problem_row {
+    const char* name;
+    stipulation_kind kind;
+    int moves;
+    int count;            // in the optimised build
+    int sanitized_count;  // unoptimised and sanitizer builds
+    int max_pieces;
+};
+
+const random_problem_row random_problem_rows[] = {
+    {"mate_in_1", stipulation_kind::directmate, 1, 1000, 100, 9},
+    {"mate_in_2", stipulation_kind::directmate, 2, 1000, 100, 7},
+    {"mate_in_3", stipulation_kind::directmate, 3, 600, 60, 6},
+    {"helpmate_in_1", stipulation_kind::helpmate, 1, 800, 50, 9},
+    {"helpmate_in_2", stipulation_kind::helpmate, 2, 500, 40, 7},
+};
+
+void PrintTo(const random_problem_row& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class random_problems : public testing::TestWithParam<random_problem_row> {};
+
+TEST_P(random_problems, solver_agrees_with_brute_force)
+{
+    const random_problem_row& row = GetParam();
+    const bool help = row.kind == stipulation_kind::helpmate;
+    const std::uint64_t seed = 0x5EED0002 + std::uint64_t(row.moves) + (help ? 100 : 0);
+    random_source random(seed);
+    // A helpmate needs White's pieces to mate with, a directmate the attacker's.
+    const board_shape shape{.min_pieces = 3, .max_pieces = row.max_pieces, .pawn_percent = 25,
+                            .movers_percent = help ? 35 : 70, .kings_at_edge_percent = 70, .castling_percent = 10,
+                            .played_percent = 15, .en_passant_percent = 3, .side = help ? int(black) : any_side};
+    const int count = differential_count(row.count, row.sanitized_count);
+    int kept = 0, solved = 0, full_length = 0, generated = 0, mismatches = 0, to_move[2] = {0, 0};
+    while (kept < count && mismatches < 5) {
+        const position p = random_position(&random, shape);
+        generated++;
+        int length = 0;
+        std::vector<move> keys;
+        std::vector<std::vector<move>> solutions;
+        if (help) {
+            solutions = brute_helpmate_solutions(p, row.moves);
+            length = solutions.empty() ? 0 : int(solutions[0].size() / 2);
+        } else {
+            keys = brute_keys(p, row.moves, &length);
+        }
+        // Positions without a solution are kept only up to two thirds.
+        if (length == 0 && 3 * (kept - solved + 1) > 2 * count)
+            continue;
+        kept++;
+        solved += length > 0;
+        full_length += length == row.moves;
+        to_move[p.side]++;
+        const std::string differences =
+            help ? helpmate_differences(p, row.moves, solutions) : directmate_differences(p, row.moves, length, keys);
+        if (!differences.empty()) {
+            mismatches++;
+            ADD_FAILURE() << "seed " << seed << ", " << row.name << ", position " << generated << ": "
+                          << position_fen(p) << "\n" << differences;
+        }
+    }
+    if (mismatches)
+        return;  // stopped early: the mix of positions is not yet what it will be
+    EXPECT_GE(3 * solved, kept) << "positions with a solution (seed " << seed << ")";
+    EXPECT_GE(10 * full_length, kept) << "positions solved in the stated length (seed " << seed << ")";
+    if (!help) {
+        EXPECT_TRUE(to_move[white] >= count / 4 && to_move[black] >= count / 4)
+            << "White to move " << to_move[white] << ", Black " << to_move[black];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(differential, random_problems, testing::ValuesIn(random_problem_rows),
+                         [](const testing::TestParamInfo<random_problem_row>& row) { return row.param.name; });
 
 TEST(stipulation, reads_short_forms_and_task_texts_as_typed)
 {
