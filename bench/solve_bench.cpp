@@ -12,6 +12,11 @@
 //   #2 Morphy - Duke Karl / Count Isouard, Paris 1858, after 15...Nxd7: 16.Qb8+! Nxb8 17.Rd8#
 //   #3 Anderssen - Kieseritzky, London 1851, after 20...Na6: 21.Nxg7+! Kd8 22.Qf6+! Nxf6 23.Be7#
 //   #4 Anderssen - Dufresne, Berlin 1852, after 20...Nxe7: 21.Qxd7+!! Kxd7 22.Bf5+ Ke8 23.Bd7+ Kf8 24.Bxe7#
+//
+// Then one problem of every other genre, our time only (no peer here solves
+// them): random positions with a solution of the stated length and none
+// shorter, as the problemists' standard solver found them.
+//
 // Stockfish runs in one process for the whole bench, with one thread and
 // its hash cleared before every search, so neither side pays for start-up.
 #include <chrono>
@@ -25,6 +30,7 @@
 
 #include "bench/bench_report.h"
 #include "chess/moves.h"
+#include "solve/problem_check.h"
 #include "solve/report.h"
 
 namespace {
@@ -40,6 +46,25 @@ const problem problems[] = {
     {"#3 Immortal game, 25 pieces", "r1b1k1nr/p2p1ppp/n2B4/1p1NPN1P/6P1/3P1Q2/P1P1K3/q5b1 w kq - 2 21", 3},
     {"#4 Evergreen game, 23 pieces", "1r2k1r1/pbppnp1p/1b3P2/8/Q7/B1PB1q2/P4PPP/3R2K1 w - - 0 21", 4},
 };
+struct genre_problem {
+    const char* stipulation;
+    const char* fen;
+};
+
+const genre_problem genre_problems[] = {
+    {"s#3", "8/8/7N/7p/6Pp/7k/8/1B2B2K w - - 0 1"},
+    {"r#2", "8/8/8/8/1p6/k7/p7/K1R1Q3 w - - 0 1"},
+    {"=3", "8/1P2K2k/8/8/8/8/8/8 w - - 0 1"},
+    {"s=2", "8/8/8/8/1p4Q1/k7/p7/K6b w - - 0 1"},
+    {"h#3.5", "2K3R1/8/8/2P4k/8/8/8/8 w - - 0 1"},
+    {"h=3", "5k2/8/8/4R3/7K/8/8/5N2 b - - 0 1"},
+    {"ser-#5", "8/6K1/8/8/8/4n2k/8/6R1 w - - 0 1"},
+    {"ser-=4", "k2N4/8/b7/8/8/K7/8/8 w - - 0 1"},
+    {"ser-h#7", "8/8/K7/8/3p1r2/4k3/1RP5/8 b - - 0 1"},
+    {"ser-h=4", "k1N5/8/8/8/8/8/1K1B4/8 b - - 0 1"},
+    {"ser-s#3", "8/8/8/2p5/7b/kpR5/p7/K7 w - - 0 1"},
+};
+
 const char initial[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 position position_of(const char* fen)
@@ -158,13 +183,31 @@ void check_ours(benchmark::State& state, const problem& task)
 {
     const position p = position_of(task.fen);
     std::string verdict;
+    stipulation stated;
+    stated.moves = task.moves;
     for (auto _ : state) {
-        const directmate_result result = check_directmate(p, task.moves);
-        benchmark::DoNotOptimize(directmate_lines(p, result, notation::english));
-        verdict = directmate_verdict(p, task.moves, result, notation::english);
+        const battle_result result = check_battle(p, stated);
+        benchmark::DoNotOptimize(battle_lines(p, stated, result, notation::english));
+        verdict = battle_verdict(p, stated, result, notation::english);
     }
     if (verdict != "sound: one solution")
         state.SkipWithError(("the problem is not sound: " + verdict).c_str());
+}
+
+// Any verdict but "no solution" and a short one: the problem has a solution of its stated length.
+void check_genre(benchmark::State& state, const genre_problem& task)
+{
+    fen_record record;
+    stipulation stated;
+    std::string error;
+    if (!fen_read(task.fen, &record, &error) || !stipulation_read(task.stipulation, &stated, &error))
+        std::abort();
+    problem_report report;
+    for (auto _ : state)
+        if (!problem_check(record, stated, notation::english, &report, &error))
+            state.SkipWithError(error.c_str());
+    if (report.verdict == "no solution" || report.verdict.starts_with("short"))
+        state.SkipWithError(("the problem has no solution of its length: " + report.verdict).c_str());
 }
 
 void check_peer(benchmark::State& state, const problem& task)
@@ -197,6 +240,8 @@ void register_benchmarks()
         shape(benchmark::RegisterBenchmark((name + "/ours").c_str(), check_ours, task));
         shape(benchmark::RegisterBenchmark((name + "/peer").c_str(), check_peer, task));
     }
+    for (const genre_problem& task : genre_problems)
+        shape(benchmark::RegisterBenchmark((std::string(task.stipulation) + "/ours").c_str(), check_genre, task));
 }
 
 }  // namespace

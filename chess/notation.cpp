@@ -63,5 +63,7 @@ std::string move_text(const position& p, move m, notation language)
     make(&after, m, &undo);
     if (in_check(after))
         text += has_legal_move(after) ? "+" : "#";
+    else if (!has_legal_move(after))
+        text += "=";  // stalemate, as problem columns mark it
     return text;
 }

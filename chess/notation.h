@@ -1,5 +1,5 @@
 // Moves in short algebraic notation, with Russian piece letters (Кр Ф Л С К)
-// or English ones (K Q R B N): "Фxf7+", "exd6", "e8=Ф#", "Лad1", "0-0-0".
+// or English ones (K Q R B N): "Фxf7+", "exd6", "e8=Ф#", "Лad1", "0-0-0", "Кc6=".
 // Pawn moves carry no letter; a piece is told apart from another of its kind
 // that could reach the same square by its file, its rank, or both.
 #pragma once
@@ -10,5 +10,5 @@
 
 enum class notation { russian, english };
 
-// The move, legal in p, with + or # when it checks or mates.
+// The move, legal in p, with + or # when it checks or mates, = when it stalemates.
 std::string move_text(const position& p, move m, notation language);

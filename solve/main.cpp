@@ -1,7 +1,8 @@
-// chess-diagram-solve: checks a chess problem before it is published. For a
-// directmate it finds every key (so a cook shows), the threats, the solution
-// tree and the tries of a two-mover; for a helpmate every solution. It reads
-// the same FEN and task texts as the editor and the renderer.
+// chess-diagram-solve: checks a chess problem before it is published, in
+// every orthodox genre. In battle play (#, s#, r#, =, s=) it finds every key
+// (so a cook shows), the threats, the solution tree and the tries of a
+// two-mover; in help and series play every solution. It reads the same FEN
+// and task texts as the editor and the renderer.
 #include <cstdio>
 #include <string>
 
@@ -13,8 +14,8 @@
 #include "chess/quoted_input.h"
 #include "solve/diagram_input.h"
 #include "solve/options.h"
+#include "solve/problem_check.h"
 #include "solve/problem_report.h"
-#include "solve/report.h"
 
 namespace {
 
@@ -24,26 +25,14 @@ int fail(const std::string& line)
     return 1;
 }
 
-// The problem's position, or one line saying why it cannot be solved.
-bool problem_position(const fen_record& record, const stipulation& task, position* p, std::string* error)
+// The stipulation with what the command line adds to it.
+bool task_read(const std::string& text, const solve_options& options, stipulation* task, std::string* error)
 {
-    // In a helpmate Black moves first, whatever the FEN's side field says.
-    *p = task.kind == stipulation_kind::helpmate ? position_from_fen(record, black) : position_from_fen(record);
-    *error = position_problem(*p);
-    return error->empty();
-}
-
-// The lines of the check and the verdict; the verdict is also returned alone.
-std::string check_problem(const position& p, const stipulation& task, notation language, std::string* verdict)
-{
-    if (task.kind == stipulation_kind::helpmate) {
-        const helpmate_result result = check_helpmate(p, task.moves);
-        *verdict = helpmate_verdict(p, task.moves, result, language);
-        return helpmate_lines(p, result, language);
-    }
-    const directmate_result result = check_directmate(p, task.moves);
-    *verdict = directmate_verdict(p, task.moves, result, language);
-    return directmate_lines(p, result, language);
+    if (!stipulation_read(text, task, error))
+        return false;
+    task->set_play |= options.set_play;
+    task->duplex |= options.duplex;
+    return true;
 }
 
 // One part of a problem file or of --twin: a position and a short stipulation.
@@ -54,22 +43,17 @@ bool check_part(const problem_record& problem, const problem_part& part, notatio
                 std::string* error)
 {
     stipulation task;
-    position p;
     const problem_options& o = problem.options;
     if (o.duplex || o.half_duplex || problem.stated_solutions > 1) {
         *error = "дуплекс, полудуплекс и заявленное число решений пока не проверяются";
         return false;
     }
-    if (!stipulation_read(part.stipulation, &task, error) || !problem_position(part.position, task, &p, error))
+    problem_report checked;
+    if (!stipulation_read(part.stipulation, &task, error) || !problem_check(part.position, task, language, &checked, error))
         return false;
-    report->lines = check_problem(p, task, language, &report->verdict);
+    report->lines = checked.text.substr(0, checked.text.size() - checked.verdict.size() - 1);
+    report->verdict = checked.verdict;
     return true;
-}
-
-// The stipulation as problem files write it.
-std::string short_form(const stipulation& task)
-{
-    return (task.kind == stipulation_kind::helpmate ? "h#" : "#") + std::to_string(task.moves);
 }
 
 // A --fen or --read position with twins, or to be written out: checked as a
@@ -79,7 +63,7 @@ int solve_as_problem(const solve_options& options, const fen_record& record, con
     problem_record problem;
     problem.position = record;
     std::string error, report;
-    if (!problem_stipulation_set(short_form(task), &problem, &error) ||
+    if (!problem_stipulation_set(stipulation_short_form(task), &problem, &error) ||
         !problem_twins_add_written(options.twins, &problem, &error) || !problem_finish(&problem, &error))
         return fail(error);
     // A twin that does not fit the position is a fault of the command line, said as one.
@@ -87,7 +71,7 @@ int solve_as_problem(const solve_options& options, const fen_record& record, con
     if (!problem_parts(problem, options.language == notation::russian ? task_language::russian : task_language::english,
                        &parts, &error))
         return fail(error);
-    const bool checked = problem_report(problem, 1, options.language, check_part, &report);
+    const bool checked = problem_parts_report(problem, 1, options.language, check_part, &report);
     if (options.write_as.empty()) {
         // The head line names a file's problem; one given on the command line needs none.
         std::fputs(report.substr(report.find('\n') + 1).c_str(), stdout);
@@ -103,10 +87,10 @@ int solve_one(const solve_options& options)
 {
     fen_record record;
     stipulation task;
-    position p;
-    std::string error, verdict;
+    problem_report report;
+    std::string error;
     // The stipulation first: a diagram is not read for a task that cannot be checked.
-    if (!stipulation_read(options.stipulation, &task, &error))
+    if (!task_read(options.stipulation, options, &task, &error))
         return fail(error);
     const bool have_record = options.mode == solve_mode::diagram
                                  ? diagram_position(options.read_file, options.data_folder, &record, &error)
@@ -115,10 +99,9 @@ int solve_one(const solve_options& options)
         return fail(error);
     if (!options.twins.empty() || !options.write_as.empty())
         return solve_as_problem(options, record, task);
-    if (!problem_position(record, task, &p, &error))
+    if (!problem_check(record, task, options.language, &report, &error))
         return fail(error);
-    const std::string lines = check_problem(p, task, options.language, &verdict);
-    std::printf("%s%s\n", lines.c_str(), verdict.c_str());
+    std::fputs(report.text.c_str(), stdout);
     return 0;
 }
 
@@ -137,15 +120,14 @@ int solve_list(const solve_options& options)
     for (const listed_position& entry : list.positions) {
         const std::string& text = options.stipulation.empty() ? entry.task_text : options.stipulation;
         stipulation task;
-        position p;
-        std::string verdict;
-        if (!stipulation_read(text, &task, &error) || !problem_position(entry.position, task, &p, &error)) {
+        problem_report report;
+        if (!task_read(text, options, &task, &error) ||
+            !problem_check(entry.position, task, options.language, &report, &error)) {
             fail("строка " + std::to_string(entry.line) + ": " + error);
             every_line_checked = false;
             continue;
         }
-        check_problem(p, task, options.language, &verdict);
-        std::printf("%s %d: %s\n", russian ? "строка" : "line", entry.line, verdict.c_str());
+        std::printf("%s %d: %s\n", russian ? "строка" : "line", entry.line, report.verdict.c_str());
         std::fflush(stdout);
     }
     return every_line_checked ? 0 : 1;
@@ -169,7 +151,7 @@ int solve_problem_file(const solve_options& options)
             continue;
         }
         std::string report;
-        every_problem_checked = problem_report(entry.record, entry.number, options.language, check_part, &report) &&
+        every_problem_checked = problem_parts_report(entry.record, entry.number, options.language, check_part, &report) &&
                                 every_problem_checked;
         std::printf("%s%s", problems > 1 ? "\n" : "", report.c_str());
         std::fflush(stdout);

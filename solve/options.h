@@ -22,6 +22,8 @@ struct solve_options {
     std::vector<std::string> twins;  // --twin, with --fen or --read: "b) Kd5→e5", one a twin
     std::string write_as;            // --as popeye|yaml: the problem written out with its solutions
     notation language = notation::russian;
+    bool set_play = false;  // --set-play: as "*" after the short form
+    bool duplex = false;    // --duplex: as "дуплекс" in the task text
 };
 
 // Fills options from argv; on a usage error returns false with one line

@@ -128,7 +128,7 @@ std::string solution_comparison(const std::string& recorded, const std::string& 
                          std::to_string(missing) + " recorded but not found";
 }
 
-bool problem_report(const problem_record& problem, int number, notation language, part_check check,
+bool problem_parts_report(const problem_record& problem, int number, notation language, part_check check,
                     std::string* report)
 {
     const bool russian = language == notation::russian;

@@ -24,7 +24,7 @@ using part_check = bool (*)(const problem_record& problem, const problem_part& p
 // The whole report, each line ending in "\n". False when a part could not be
 // checked; that part says why in its place and the problem's verdict is
 // not given.
-bool problem_report(const problem_record& problem, int number, notation language, part_check check,
+bool problem_parts_report(const problem_record& problem, int number, notation language, part_check check,
                     std::string* report);
 
 // Whether the solutions found (the lines of every part) are those a record

@@ -1,6 +1,11 @@
 // Lines as problem columns print them: the key with "!", a try with "?" and
-// its refutation with "!", defences numbered "1...", and a dual marked.
+// its refutation with "!", defences numbered "1...", a dual marked; help play
+// in pairs of moves ending with the side that reaches the goal, series play
+// numbered move by move with the other side's closing move after the last
+// number.
 #include "solve/report.h"
+
+#include "chess/moves.h"
 
 namespace {
 
@@ -9,23 +14,23 @@ bool russian(notation language)
     return language == notation::russian;
 }
 
-// "мат в 1 ход", "мат в 3 хода", "мат в 5 ходов" / "mate in 2".
-std::string mate_in(int n, notation language, bool help = false)
+// The Russian noun for n things: 1 ход, 2 хода, 5 ходов, 21 ход.
+const char* plural(int n, const char* one, const char* few, const char* many)
 {
-    if (!russian(language))
-        return std::string(help ? "helpmate" : "mate") + " in " + std::to_string(n);
-    const char* unit = n == 1 ? "ход" : n <= 4 ? "хода" : "ходов";
-    return std::string(help ? "кооперативный мат" : "мат") + " в " + std::to_string(n) + " " + unit;
+    if (n % 100 >= 11 && n % 100 <= 14)
+        return many;
+    if (n % 10 == 1)
+        return one;
+    return n % 10 >= 2 && n % 10 <= 4 ? few : many;
 }
 
-// Moves played one after another from p, numbered from the problem's start:
-// ply 0 is the first move of the side to move at the start.
-std::string line_text(position p, const std::vector<move>& moves, int first_ply, colour starter, notation language)
+// Moves played one after another from p; `before` is how many half-moves of
+// the first move's pair came before it (1: the first move is written "1...").
+std::string numbered_line(position p, const std::vector<move>& moves, int before, notation language)
 {
     std::string text;
     for (std::size_t i = 0; i < moves.size(); i++) {
-        const int ply = first_ply + int(i);
-        const int shifted = ply + (starter == black ? 1 : 0);
+        const int shifted = before + int(i);
         const std::string number = std::to_string(1 + shifted / 2);
         if (i)
             text += ' ';
@@ -40,99 +45,250 @@ std::string line_text(position p, const std::vector<move>& moves, int first_ply,
     return text;
 }
 
+// Battle play, numbered from the problem's start: ply 0 is the attacker's
+// first move, and Black's moves are written "1..." as in a game.
+std::string line_text(const position& p, const std::vector<move>& moves, int first_ply, colour attacker,
+                      notation language)
+{
+    return numbered_line(p, moves, first_ply + (attacker == black ? 1 : 0), language);
+}
+
 std::string key_text(const position& p, move key, notation language)
 {
     return line_text(p, {key}, 0, p.side, language) + "!";
 }
 
-}  // namespace
+// One defence with its continuations; a dual when there are several.
+// In self and reflex play the defender's closing moves after a continuation:
+// those that end the game (every move, in a selfmate's last move), one
+// written after it, several in brackets.
+std::string closing_moves(const position& p, const stipulation& task, notation language)
+{
+    if (task.aim != aim_kind::self && task.aim != aim_kind::reflex)
+        return {};
+    move_list replies;
+    legal_moves(p, &replies);
+    std::vector<std::string> ending;
+    for (move r : replies) {
+        position q = p;
+        undo_record undo;
+        make(&q, r, &undo);
+        if (!has_legal_move(q))
+            ending.push_back(move_text(p, r, language));
+    }
+    if (ending.empty() || (task.aim == aim_kind::self && int(ending.size()) != replies.size))
+        return {};
+    if (ending.size() == 1)
+        return " " + ending[0];
+    std::string out = " (";
+    for (std::size_t i = 0; i < ending.size(); i++)
+        out += (i ? ", " : "") + ending[i];
+    return out + ")";
+}
 
-std::string directmate_lines(const position& p, const directmate_result& result, notation language)
+std::string variation_text(const position& p, const stipulation& task, const variation& v, int first_ply,
+                           colour attacker, notation language)
+{
+    std::string out = line_text(p, {v.defence}, first_ply, attacker, language);
+    position defended = p;
+    undo_record undo;
+    make(&defended, v.defence, &undo);
+    for (std::size_t i = 0; i < v.continuations.size(); i++) {
+        out += (i ? ", " : " ") + line_text(defended, {v.continuations[i]}, first_ply + 1, attacker, language);
+        position continued = defended;
+        make(&continued, v.continuations[i], &undo);
+        out += closing_moves(continued, task, language);
+    }
+    if (v.continuations.size() > 1)
+        out += russian(language) ? " (дуаль)" : " (dual)";
+    return out + "\n";
+}
+
+// A key's or a try's threat and variations, after the first move has been written.
+std::string play_text(const position& p, const stipulation& task, const first_move& first, int length,
+                      notation language)
 {
     std::string out;
-    for (const key_move& key : result.keys) {
-        out += key_text(p, key.key, language) + "\n";
-        position after = p;
-        undo_record undo;
-        make(&after, key.key, &undo);
-        if (!key.checks && result.length >= 2) {
-            std::string threat = russian(language) ? "угроза: " : "threat: ";
-            if (key.threat_length == 0)
-                threat = russian(language) ? "угрозы нет" : "no threat";
-            position passed = after;
-            make_null(&passed, &undo);
-            for (std::size_t i = 0; i < key.threats.size(); i++)
-                threat += (i ? ", " : "") + line_text(passed, {key.threats[i]}, 2, p.side, language);
-            if (key.threat_length >= 2)
-                threat += " (" + mate_in(key.threat_length, language) + ")";
-            out += threat + "\n";
+    position after = p;
+    undo_record undo;
+    make(&after, first.played, &undo);
+    if (!first.checks && length >= 2) {
+        std::string threat = russian(language) ? "угроза: " : "threat: ";
+        if (first.threat_length == 0)
+            threat = russian(language) ? "цугцванг" : "zugzwang";
+        position passed = after;
+        make_null(&passed, &undo);
+        for (std::size_t i = 0; i < first.threats.size(); i++)
+            threat += (i ? ", " : "") + line_text(passed, {first.threats[i]}, 2, p.side, language);
+        if (first.threat_length >= 2) {
+            stipulation in = task;
+            in.moves = first.threat_length;
+            threat += " (" + genre_text(in, language) + ")";
         }
-        for (const variation& v : key.variations) {
-            // Every defence to the key of a two-mover allows at least one mate.
-            out += line_text(after, {v.defence, v.mates[0]}, 1, p.side, language);
-            position defended = after;
-            make(&defended, v.defence, &undo);
-            for (std::size_t i = 1; i < v.mates.size(); i++)
-                out += ", " + line_text(defended, {v.mates[i]}, 2, p.side, language);
-            if (v.mates.size() > 1)
-                out += russian(language) ? " (дуаль)" : " (dual)";
-            out += "\n";
-        }
+        out += threat + "\n";
     }
+    for (const variation& v : first.variations)
+        out += variation_text(after, task, v, 1, p.side, language);
+    return out;
+}
+
+std::string solutions_count(int n, notation language)
+{
+    if (!russian(language))
+        return n == 1 ? "one solution" : std::to_string(n) + " solutions";
+    return n == 1 ? "одно решение" : std::to_string(n) + " " + plural(n, "решение", "решения", "решений");
+}
+
+// Sound, cooked or fewer than stated, once the length is right.
+std::string count_verdict(int stated, int found, const std::string& cooked, notation language)
+{
+    const bool ru = russian(language);
+    if (found == stated)
+        return (ru ? "корректна: " : "sound: ") + solutions_count(found, language);
+    if (found > stated)
+        return (ru ? "побочное решение:" : "cooked:") + cooked;
+    return ru ? "решений меньше, чем указано" : "fewer solutions than stated";
+}
+
+// Help play is written in pairs that end with the side reaching the goal.
+int help_offset(int plies)
+{
+    return plies % 2;
+}
+
+std::string one_solution(const position& p, const stipulation& task, const std::vector<move>& moves, notation language)
+{
+    if (task.play == play_kind::help)
+        return numbered_line(p, moves, help_offset(int(moves.size())), language);
+    // Series: every move of the series numbered, the other side's closing move after them.
+    const std::size_t series = task.aim == aim_kind::help ? moves.size() - 1 : moves.size();
+    std::string text;
+    position q = p;
+    undo_record undo;
+    for (std::size_t i = 0; i < moves.size(); i++) {
+        text += (i ? " " : "") + (i < series ? std::to_string(i + 1) + "." : std::string()) + move_text(q, moves[i], language);
+        make(&q, moves[i], &undo);
+        if (i + 1 < series)
+            make_null(&q, &undo);
+    }
+    if (task.aim == aim_kind::self) {  // every reply reaches the goal: each is shown
+        move_list replies;
+        legal_moves(q, &replies);
+        for (int i = 0; i < replies.size; i++)
+            text += (i ? ", " : " ") + move_text(q, replies.moves[i], language);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string genre_text(const stipulation& task, notation language)
+{
+    const bool mate = task.goal == goal_kind::mate;
+    const bool series = task.play == play_kind::series;
+    const bool help = task.play == play_kind::help || task.aim == aim_kind::help;
+    if (!russian(language)) {
+        std::string name = series ? "series-" : "";
+        name += help ? "help" : task.aim == aim_kind::self ? "self" : task.aim == aim_kind::reflex ? "reflex" : "";
+        name += mate ? "mate" : "stalemate";
+        return name + " in " + std::to_string(task.moves) + (task.half ? ".5" : "");
+    }
+    std::string name = series ? "серийный " : "";
+    if (help)
+        name += "кооперативный ";
+    else if (task.aim == aim_kind::self)
+        name += "обратный ";
+    else if (task.aim == aim_kind::reflex)
+        name += "рефлексный ";
+    name += mate ? "мат" : "пат";
+    if (task.half)  // a fraction takes the genitive singular: 2,5 хода
+        return name + " в " + std::to_string(task.moves) + ",5 хода";
+    return name + " в " + std::to_string(task.moves) + " " + plural(task.moves, "ход", "хода", "ходов");
+}
+
+std::string battle_lines(const position& p, const stipulation& task, const battle_result& result, notation language)
+{
+    std::string out;
+    for (const first_move& key : result.keys)
+        out += key_text(p, key.played, language) + "\n" + play_text(p, task, key, result.length, language);
     for (const try_move& t : result.tries) {
         position after = p;
         undo_record undo;
-        make(&after, t.attempt, &undo);
-        out += line_text(p, {t.attempt}, 0, p.side, language) + "? " +
+        make(&after, t.play.played, &undo);
+        out += line_text(p, {t.play.played}, 0, p.side, language) + "?\n" + play_text(p, task, t.play, 2, language) +
                line_text(after, {t.refutation}, 1, p.side, language) + "!\n";
     }
     return out;
 }
 
-std::string helpmate_lines(const position& p, const helpmate_result& result, notation language)
+std::string battle_set_play(const position& p, const stipulation& task, const battle_result& result, notation language)
 {
-    std::string out;
-    for (const std::vector<move>& solution : result.solutions) {
-        // Helpmates number each pair of moves, Black's first: "1.Kd5 Qb3+ 2.Ke4 Qd5#".
-        position q = p;
-        for (std::size_t i = 0; i < solution.size(); i++) {
-            if (i % 2 == 0)
-                out += (i ? " " : "") + std::to_string(i / 2 + 1) + ".";
-            else
-                out += " ";
-            out += move_text(q, solution[i], language);
-            undo_record undo;
-            make(&q, solution[i], &undo);
-        }
-        out += "\n";
+    if (!result.set_play_asked)
+        return {};
+    if (result.set_play.empty())
+        return russian(language) ? "мнимая игра: нет\n" : "set play: none\n";
+    std::string out = russian(language) ? "мнимая игра:\n" : "set play:\n";
+    position passed = p;
+    undo_record undo;
+    make_null(&passed, &undo);
+    for (const variation& v : result.set_play) {
+        out += variation_text(passed, task, v, 1, p.side, language);
     }
     return out;
 }
 
-std::string directmate_verdict(const position& p, int stated, const directmate_result& result, notation language)
+std::string line_lines(const position& p, const stipulation& task, const line_result& result, notation language)
 {
-    const bool ru = russian(language);
-    if (result.length == 0)
-        return ru ? "решения нет" : "no solution";
-    if (result.length < stated)
-        return (ru ? "короткое решение: " : "short solution: ") + mate_in(result.length, language);
-    if (result.keys.size() == 1)
-        return ru ? "корректна: одно решение" : "sound: one solution";
-    std::string keys;
-    for (const key_move& key : result.keys)
-        keys += " " + key_text(p, key.key, language);
-    return (ru ? "побочное решение:" : "cooked:") + keys;
+    std::string out;
+    for (const std::vector<move>& solution : result.solutions)
+        out += one_solution(p, task, solution, language) + "\n";
+    return out;
 }
 
-std::string helpmate_verdict(const position&, int stated, const helpmate_result& result, notation language)
+std::string line_set_play(const position& p, const stipulation& task, const line_result& result, notation language)
+{
+    if (!result.set_play_asked)
+        return {};
+    if (result.set_play.empty())
+        return russian(language) ? "мнимая игра: нет\n" : "set play: none\n";
+    std::string out = russian(language) ? "мнимая игра:\n" : "set play:\n";
+    position passed = p;
+    undo_record undo;
+    make_null(&passed, &undo);
+    for (const std::vector<move>& solution : result.set_play)
+        out += one_solution(passed, task, solution, language) + "\n";
+    return out;
+}
+
+std::string battle_verdict(const position& p, const stipulation& task, const battle_result& result, notation language)
 {
     const bool ru = russian(language);
     if (result.length == 0)
         return ru ? "решения нет" : "no solution";
-    if (result.length < stated)
-        return (ru ? "короткое решение: " : "short solution: ") + mate_in(result.length, language, true);
-    if (result.solutions.size() == 1)
-        return ru ? "корректна: одно решение" : "sound: one solution";
-    const std::string count = std::to_string(result.solutions.size());
-    return ru ? "побочное решение: решений " + count : "cooked: " + count + " solutions";
+    if (result.length < task.moves) {
+        stipulation shorter = task;
+        shorter.moves = result.length;
+        return (ru ? "короткое решение: " : "short solution: ") + genre_text(shorter, language);
+    }
+    std::string keys;
+    for (const first_move& key : result.keys)
+        keys += " " + key_text(p, key.played, language);
+    return count_verdict(task.solutions, int(result.keys.size()), keys, language);
+}
+
+std::string line_verdict(const stipulation& task, const line_result& result, notation language)
+{
+    const bool ru = russian(language);
+    if (result.length == 0)
+        return ru ? "решения нет" : "no solution";
+    const int full = task.play == play_kind::help ? help_plies(task) : task.moves;
+    if (result.length < full) {
+        stipulation shorter = task;
+        shorter.moves = task.play == play_kind::help ? result.length / 2 : result.length;
+        shorter.half = task.play == play_kind::help && result.length % 2 == 1;
+        return (ru ? "короткое решение: " : "short solution: ") + genre_text(shorter, language);
+    }
+    const int found = int(result.solutions.size());
+    const std::string cooked = ru ? " решений " + std::to_string(found) : " " + std::to_string(found) + " solutions";
+    return count_verdict(task.solutions, found, cooked, language);
 }

@@ -1,6 +1,6 @@
-// The solver's output: the keys, threats, solution tree and tries of a
-// directmate, the solutions of a helpmate, and the verdict line, in Russian
-// or English notation and words.
+// The solver's output: the keys, threats, solution trees and tries of battle
+// play, the solutions of help and series play, set play, and the verdict
+// line, in Russian or English notation and words. It searches nothing.
 #pragma once
 
 #include <string>
@@ -9,11 +9,19 @@
 #include "solve/solution.h"
 #include "solve/stipulation.h"
 
-// Every line but the verdict, each ending in "\n". p is the problem's position.
-std::string directmate_lines(const position& p, const directmate_result& result, notation language);
-std::string helpmate_lines(const position& p, const helpmate_result& result, notation language);
+// Every line but the verdict, each ending in "\n". p is the problem's
+// position with the side that begins to move.
+std::string battle_lines(const position& p, const stipulation& task, const battle_result& result, notation language);
+std::string line_lines(const position& p, const stipulation& task, const line_result& result, notation language);
 
-// The last line, without "\n": sound, cooked (naming the keys or solutions),
-// no solution, or a short solution.
-std::string directmate_verdict(const position& p, int stated, const directmate_result& result, notation language);
-std::string helpmate_verdict(const position& p, int stated, const helpmate_result& result, notation language);
+// The set play under its heading, "" when it was not asked for.
+std::string battle_set_play(const position& p, const stipulation& task, const battle_result& result, notation language);
+std::string line_set_play(const position& p, const stipulation& task, const line_result& result, notation language);
+
+// The last line, without "\n": sound, cooked (naming the keys, or counting the
+// solutions), fewer solutions than stated, no solution, or a short solution.
+std::string battle_verdict(const position& p, const stipulation& task, const battle_result& result, notation language);
+std::string line_verdict(const stipulation& task, const line_result& result, notation language);
+
+// "обратный мат в 3 хода", "кооперативный мат в 2,5 хода" / "selfmate in 3", "helpmate in 2.5".
+std::string genre_text(const stipulation& task, notation language);

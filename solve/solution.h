@@ -1,43 +1,58 @@
-// A problem checked in full: for a directmate every key with its threat,
-// for a two-mover the whole solution tree and the tries; for a helpmate
-// every solution. What is printed, and how, is report.h's business.
+// A problem checked in full, for whichever genre: in battle play every key
+// with its threat, for a two-mover the solution tree and the tries with their
+// play; in help and series play every solution; set play when asked. What is
+// printed, and how, is report.h's business; which side begins and the duplex
+// half are problem_check.h's.
 #pragma once
 
 #include <vector>
 
 #include "chess/position.h"
+#include "solve/stipulation.h"
 
 struct variation {
     move defence;
-    std::vector<move> mates;  // two or more: a dual
+    std::vector<move> continuations;  // the attacker's moves that still win; two or more: a dual
 };
 
-struct key_move {
-    move key;
-    bool checks = false;           // a checking key threatens nothing
-    int threat_length = 0;         // the shortest mate threatened after the key, 0 for none
-    std::vector<move> threats;     // the attacker's first moves of that threat
-    std::vector<variation> variations;  // for mates in two: every defence
+// A key or a try with its play.
+struct first_move {
+    move played;
+    bool checks = false;        // a checking first move threatens nothing
+    int threat_length = 0;      // the shortest win threatened after it, 0 for none
+    std::vector<move> threats;  // the attacker's first moves of that threat
+    // Two-movers: the defences the threat no longer answers (every defender
+    // move when there is no threat), each with its continuations.
+    std::vector<variation> variations;
 };
 
 struct try_move {
-    move attempt;
+    first_move play;
     move refutation;  // the one defence that holds
 };
 
-struct directmate_result {
-    int length = 0;  // the shortest forced mate, 0 when there is none within the stated moves
-    std::vector<key_move> keys;  // the first moves that force mate in `length`
-    std::vector<try_move> tries;  // two-movers only
+struct battle_result {
+    int length = 0;  // the shortest win, 0 when there is none within the stated moves
+    std::vector<first_move> keys;  // the first moves that win in `length`
+    std::vector<try_move> tries;   // two-movers only
+    bool set_play_asked = false;
+    std::vector<variation> set_play;  // the defender's moves in the diagram that the attacker answers
 };
 
 // The side to move in p is the attacker.
-directmate_result check_directmate(position p, int moves);
+battle_result check_battle(position p, const stipulation& task);
 
-struct helpmate_result {
-    int length = 0;  // the shortest helpmate, 0 when there is none within the stated moves
-    std::vector<std::vector<move>> solutions;  // of that length, each 2 * length moves
+struct line_result {
+    int length = 0;  // the shortest solution (plies in help play, moves in series play), 0 for none
+    std::vector<std::vector<move>> solutions;  // of that length
+    bool set_play_asked = false;
+    std::vector<std::vector<move>> set_play;  // help play one ply shorter, the other side first
 };
 
-// Black moves first: the caller sets p up with Black to move.
-helpmate_result check_helpmate(position p, int moves);
+// The side to move in p begins: in help play it makes the first of the
+// stipulated plies, in series play it plays the series.
+line_result check_help(position p, const stipulation& task);
+line_result check_series(position p, const stipulation& task);
+
+// The plies of a help play: 2N, or 2N + 1 for N.5.
+int help_plies(const stipulation& task);

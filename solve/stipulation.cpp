@@ -1,6 +1,7 @@
 // Task texts are typed by people: any case, extra or no-break spaces, a full
-// stop at the end, and the Russian word for "move" in whichever form the
-// number asks for (1 ход, 2 хода, 5 ходов) or even the wrong one.
+// stop at the end, the Russian word for "move" in whichever form the number
+// asks for (1 ход, 2 хода, 5 ходов) or even the wrong one, and a half move as
+// "2,5", "2.5" or "2½".
 #include "solve/stipulation.h"
 
 #include <cstdint>
@@ -53,18 +54,35 @@ std::vector<std::string> words_of(const std::string& text)
     return words;
 }
 
-// "2" -> 2; anything else -> 0.
-int number_of(std::string_view word)
+// A word with the brackets and commas around it taken off: "(2", "sol.)", "хода,".
+std::string bare(std::string word)
 {
+    while (!word.empty() && (word.front() == '(' || word.front() == '['))
+        word.erase(0, 1);
+    while (!word.empty() && (word.back() == ')' || word.back() == ']' || word.back() == ',' || word.back() == ';'))
+        word.pop_back();
+    return word;
+}
+
+// "2" -> 2, "2,5" "2.5" "2½" -> 2 with a half; false for anything else.
+bool read_number(std::string_view word, int* n, bool* half)
+{
+    *half = false;
+    for (std::string_view tail : {".5", ",5", "\xC2\xBD"})
+        if (word.size() > tail.size() && word.ends_with(tail)) {
+            *half = true;
+            word.remove_suffix(tail.size());
+            break;
+        }
     if (word.empty() || word.size() > 2)
-        return 0;
-    int n = 0;
+        return false;
+    *n = 0;
     for (char c : word) {
         if (c < '0' || c > '9')
-            return 0;
-        n = n * 10 + (c - '0');
+            return false;
+        *n = *n * 10 + (c - '0');
     }
-    return n;
+    return true;
 }
 
 bool is_any(const std::string& word, std::initializer_list<const char*> forms)
@@ -75,33 +93,135 @@ bool is_any(const std::string& word, std::initializer_list<const char*> forms)
     return false;
 }
 
-// The number of moves of a short form (#2, h#2) or a task text; 0 when the text is neither.
-int read_moves(const std::vector<std::string>& words, stipulation_kind* kind)
+// The genres there are: every way of play with the goals and aims it takes.
+bool genre_exists(const stipulation& s)
 {
-    if (words.size() == 1 || (words.size() == 2 && (words[0] == "#" || words[0] == "h#"))) {
-        std::string joined = words.size() == 1 ? words[0] : words[0] + words[1];
-        *kind = joined.rfind("h#", 0) == 0 ? stipulation_kind::helpmate : stipulation_kind::directmate;
-        joined.erase(0, *kind == stipulation_kind::helpmate ? 2 : 1);
-        return words[0][0] == '#' || words[0].rfind("h#", 0) == 0 ? number_of(joined) : 0;
+    if (s.half && s.play != play_kind::help)
+        return false;
+    switch (s.play) {
+    case play_kind::battle:
+        return s.aim == aim_kind::direct || s.aim == aim_kind::self ||
+               (s.aim == aim_kind::reflex && s.goal == goal_kind::mate);
+    case play_kind::help: return s.aim == aim_kind::direct;
+    case play_kind::series:
+        return s.aim == aim_kind::direct || s.aim == aim_kind::help ||
+               (s.aim == aim_kind::self && s.goal == goal_kind::mate);
     }
+    return false;
+}
+
+// #2, s#3, r#2, =3, s=2, h#2, h=2.5, ser-#3, ser-h=4, ser-s#3, with "*" for set play.
+bool read_short_form(std::string text, stipulation* s)
+{
+    if (text.ends_with('*')) {
+        s->set_play = true;
+        text.pop_back();
+    }
+    std::string_view rest = text;
+    const bool series = rest.starts_with("ser-");
+    if (series)
+        rest.remove_prefix(4);
+    s->play = series ? play_kind::series : play_kind::battle;
+    if (!rest.empty() && (rest[0] == 'h' || rest[0] == 's' || rest[0] == 'r')) {
+        if (rest[0] == 'h' && series)
+            s->aim = aim_kind::help;
+        else if (rest[0] == 'h')
+            s->play = play_kind::help;
+        else
+            s->aim = rest[0] == 's' ? aim_kind::self : aim_kind::reflex;
+        rest.remove_prefix(1);
+    }
+    if (rest.empty() || (rest[0] != '#' && rest[0] != '='))
+        return false;
+    s->goal = rest[0] == '#' ? goal_kind::mate : goal_kind::stalemate;
+    rest.remove_prefix(1);
+    return read_number(rest, &s->moves, &s->half);
+}
+
+// "Обратный мат в 2 хода", "Серийный кооперативный пат в 5 ходов", "Selfmate in 3",
+// "Series-helpmate in 7 moves".
+bool read_task_text(std::vector<std::string> words, stipulation* s)
+{
     std::size_t at = 0;
-    *kind = stipulation_kind::directmate;
-    if (words[0] == "кооперативный" || words[0] == "helpmate") {
-        *kind = stipulation_kind::helpmate;
-        at = words[0] == "кооперативный" ? 1 : 0;
+    const auto next = [&]() -> std::string { return at < words.size() ? words[at] : std::string(); };
+    bool series = false;
+    bool russian = false;
+    if (next() == "серийный") {
+        series = true;
+        at++;
     }
-    const bool russian = words[at] == "мат";
-    if (!russian && words[at] != "mate" && words[at] != "helpmate")
-        return 0;
-    if (words.size() < at + 3 || words[at + 1] != (russian ? "в" : "in"))
-        return 0;
-    const int n = number_of(words[at + 2]);
-    const std::size_t rest = words.size() - (at + 3);
-    if (rest == 0)
-        return n;
-    const std::string& unit = words[at + 3];
-    const bool unit_known = russian ? is_any(unit, {"ход", "хода", "ходов"}) : is_any(unit, {"move", "moves"});
-    return rest == 1 && unit_known ? n : 0;
+    if (next() == "series" && at + 1 < words.size()) {  // "Series mate" typed without the hyphen
+        words[at + 1] = "series-" + words[at + 1];
+        at++;
+    }
+    std::string word = next();
+    if (is_any(word, {"кооперативный", "обратный", "рефлексный"})) {
+        russian = true;
+        s->aim = word == "обратный" ? aim_kind::self : word == "рефлексный" ? aim_kind::reflex : aim_kind::help;
+        at++;
+        word = next();
+    }
+    if (word == "мат" || word == "пат") {
+        russian = true;
+        s->goal = word == "мат" ? goal_kind::mate : goal_kind::stalemate;
+    } else if (!russian) {
+        if (word.starts_with("series-")) {
+            series = true;
+            word.erase(0, 7);
+        }
+        for (const auto& [prefix, aim] : {std::pair{"self", aim_kind::self}, std::pair{"reflex", aim_kind::reflex},
+                                          std::pair{"help", aim_kind::help}})
+            if (word.starts_with(prefix) && word.size() > std::string_view(prefix).size()) {
+                s->aim = aim;
+                word.erase(0, std::string_view(prefix).size());
+                break;
+            }
+        if (word != "mate" && word != "stalemate")
+            return false;
+        s->goal = word == "mate" ? goal_kind::mate : goal_kind::stalemate;
+    } else {
+        return false;
+    }
+    at++;
+    if (s->aim == aim_kind::help && !series) {
+        s->play = play_kind::help;
+        s->aim = aim_kind::direct;
+    } else {
+        s->play = series ? play_kind::series : play_kind::battle;
+    }
+    if (next() != (russian ? "в" : "in"))
+        return false;
+    at++;
+    if (!read_number(next(), &s->moves, &s->half))
+        return false;
+    at++;
+    if (at == words.size())
+        return true;
+    const bool unit_known = russian ? is_any(words[at], {"ход", "хода", "ходов"}) : is_any(words[at], {"move", "moves"});
+    return unit_known && at + 1 == words.size();
+}
+
+// Takes a stated number of solutions ("2 решения", "(2 sol.)", "2 solutions")
+// and "дуплекс" off the end of the words.
+bool read_additions(std::vector<std::string>* words, stipulation* s)
+{
+    for (bool more = true; more && words->size() > 1;) {
+        more = false;
+        const std::string last = words->back();
+        if (last == "дуплекс" || last == "duplex") {
+            s->duplex = more = true;
+            words->pop_back();
+        } else if (is_any(last, {"sol", "sol.", "solution", "solutions", "решение", "решения", "решений"})) {
+            bool half = false;
+            int n = 0;
+            if (words->size() < 3 || !read_number((*words)[words->size() - 2], &n, &half) || half || n == 0)
+                return false;
+            s->solutions = n;
+            words->resize(words->size() - 2);
+            more = true;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -109,21 +229,49 @@ int read_moves(const std::vector<std::string>& words, stipulation_kind* kind)
 bool stipulation_read(std::string_view text, stipulation* result, std::string* error)
 {
     std::string clean = folded(text);
-    while (!clean.empty() && (clean.back() == '.' || clean.back() == ' '))
+    while (!clean.empty() && (clean.back() == '.' || clean.back() == ' ' || clean.back() == '\r' || clean.back() == '\n'))
         clean.pop_back();
-    const std::vector<std::string> words = words_of(clean);
-    stipulation_kind kind;
-    const int n = words.empty() ? 0 : read_moves(words, &kind);
-    if (n == 0) {
+    std::vector<std::string> words;
+    for (const std::string& word : words_of(clean))
+        if (std::string b = bare(word); !b.empty())
+            words.push_back(b);
+    stipulation s;
+    bool understood = read_additions(&words, &s) && !words.empty();
+    if (understood) {
+        std::string joined;
+        for (const std::string& word : words)
+            joined += word;
+        stipulation short_form = s;
+        if (read_short_form(joined, &short_form))
+            s = short_form;
+        else
+            understood = read_task_text(words, &s);
+    }
+    if (!understood || !genre_exists(s) || s.moves == 0) {
         *error = "условие " + quoted_input(text) +
-                 " не понято: нужно #N или h#N (N от 1 до 5), «Мат в 2 хода», «Кооперативный мат в 2 хода», "
-                 "«Mate in 2» или «Helpmate in 2»";
+                 " не понято: нужно, например, #2, s#3, r#2, =3, s=2, h#2, h=2.5, ser-#3, ser-h#5, ser-s#3 "
+                 "или «Мат в 2 хода», «Обратный мат в 3 хода», «Кооперативный мат в 2 хода, 2 решения», "
+                 "«Selfmate in 3», «Helpmate in 2.5»";
         return false;
     }
-    if (n > max_stipulated_moves) {
-        *error = "условие " + quoted_input(text) + ": проверяются задачи не длиннее 5 ходов";
+    if (s.moves > max_stipulated_moves) {
+        *error = "условие " + quoted_input(text) + ": проверяются задачи не длиннее " +
+                 std::to_string(max_stipulated_moves) + " ходов";
         return false;
     }
-    *result = {kind, n};
+    *result = s;
     return true;
+}
+
+std::string stipulation_short_form(const stipulation& task)
+{
+    std::string text = task.play == play_kind::series ? "ser-" : "";
+    if (task.play == play_kind::help || task.aim == aim_kind::help)
+        text += "h";
+    else if (task.aim == aim_kind::self)
+        text += "s";
+    else if (task.aim == aim_kind::reflex)
+        text += "r";
+    text += task.goal == goal_kind::mate ? "#" : "=";
+    return text + std::to_string(task.moves) + (task.half ? ".5" : "");
 }

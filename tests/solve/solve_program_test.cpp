@@ -62,8 +62,9 @@ TEST(solve_program, checks_a_two_mover_and_prints_the_tree_in_russian)
     const run_result r = solve({"--fen", "8/8/3Q2p1/6p1/8/4k3/8/R3K2R w KQ - 0 1", "--stipulation", " мат в 2 хода "});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("1.0-0!\nугроза: 2.Лae1#\n1...Крe2 2.Лae1#\n", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find("\n1.Лa4? 1...Крf3!\n"), std::string::npos) << r.out;
+    // The threat still mates after every Black move: no variation is printed.
+    EXPECT_EQ(r.out.rfind("1.0-0!\nугроза: 2.Лae1#\n1.Лa4?\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\n1.Лa4?\nугроза: 2.Лh3#, 2.Фa3#, 2.Фg3#\n1...Крf3!\n"), std::string::npos) << r.out;
     EXPECT_TRUE(r.out.ends_with("\nкорректна: одно решение\n")) << r.out;
 }
 
@@ -74,6 +75,23 @@ TEST(solve_program, lists_every_helpmate_solution_in_english)
     EXPECT_EQ(r.out, "1.Kb1 Ka3 2.Ka1 Rc1#\n1.Kb1 Kb3 2.Ka1 Rc1#\ncooked: 2 solutions\n");
 }
 
+TEST(solve_program, checks_a_selfmate_with_its_set_play_in_russian)
+{
+    const run_result r =
+        solve({"--fen", "8/8/8/8/6p1/7k/4Q2p/4b2K w", "--stipulation", "Обратный мат в 2 хода", "--set-play"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "мнимая игра: нет\n1.Фxe1!\nцугцванг\n1...g3 2.Фb4 g2#\nкорректна: одно решение\n");
+}
+
+TEST(solve_program, judges_a_stated_number_of_helpmate_solutions_and_the_duplex)
+{
+    const run_result r = solve({"--fen", "8/8/8/2R5/K5b1/8/8/2k5", "--stipulation",
+                                "Кооперативный мат в 2 хода, 2 решения", "--duplex", "--notation", "en"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1.Kb1 Ka3 2.Ka1 Rc1#\n1.Kb1 Kb3 2.Ka1 Rc1#\nsound: 2 solutions\nduplex:\n"
+                     "the position cannot be played with the other side to move\n");
+}
+
 TEST(solve_program, checks_a_list_line_by_line_and_fails_when_a_line_could_not_be_checked)
 {
     temp_folder folder;
@@ -81,14 +99,17 @@ TEST(solve_program, checks_a_list_line_by_line_and_fails_when_a_line_could_not_b
                              "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1\tМат в 2 хода\r\n"
                              "8/8/8/8/8/8/8/k7\tМат в 2 хода\r\n"
                              "5k2/8/3N2K1/8/8/1R6/8/8\tВыигрыш\r\n"
-                             "7k/1R6/6n1/7B/8/8/7K/8\tКооперативный мат в 2 хода\r\n";
+                             "7k/1R6/6n1/7B/8/8/7K/8\tКооперативный мат в 2 хода\r\n"
+                             "7k/1R6/6n1/7B/8/8/7K/8\th#2 дуплекс\r\n";
     ASSERT_TRUE(write_file_bytes(folder.file("list.txt"), {list.begin(), list.end()}));
     const run_result r = solve({"--list", folder.file("list.txt")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "строка 2: короткое решение: мат в 1 ход\nстрока 5: корректна: одно решение\n");
+    EXPECT_EQ(r.out, "строка 2: короткое решение: мат в 1 ход\nстрока 5: корректна: одно решение\n"
+                     "строка 6: корректна: одно решение; дуплекс: решения нет\n");
     EXPECT_EQ(r.err, "chess-diagram-solve: строка 3: у белых нет короля\n"
-                     "chess-diagram-solve: строка 4: условие «Выигрыш» не понято: нужно #N или h#N (N от 1 до 5), "
-                     "«Мат в 2 хода», «Кооперативный мат в 2 хода», «Mate in 2» или «Helpmate in 2»\n");
+                     "chess-diagram-solve: строка 4: условие «Выигрыш» не понято: нужно, например, #2, s#3, r#2, =3, "
+                     "s=2, h#2, h=2.5, ser-#3, ser-h#5, ser-s#3 или «Мат в 2 хода», «Обратный мат в 3 хода», "
+                     "«Кооперативный мат в 2 хода, 2 решения», «Selfmate in 3», «Helpmate in 2.5»\n");
 }
 
 TEST(solve_program, checks_a_diagram_the_renderer_drew)
@@ -170,8 +191,10 @@ TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
         // In a helpmate Black moves first, so White must not stand in check.
         {{"--fen", "k7/8/8/8/8/8/8/K6r w", "--stipulation", "h#2"}, "белый король под шахом, а ход чёрных"},
         {{"--fen", start + " W KQkq -", "--stipulation", "#2"}, "в FEN поле хода «W», а нужно w или b"},
-        {{"--fen", start, "--stipulation", "#6"}, "условие «#6»: проверяются задачи не длиннее 5 ходов"},
-        {{"--fen", start, "--stipulation", "Мат в 7 ходов"}, "условие «Мат в 7 ходов»: проверяются задачи не длиннее 5 ходов"},
+        {{"--fen", start, "--stipulation", "#31"}, "условие «#31»: проверяются задачи не длиннее 30 ходов"},
+        {{"--fen", start, "--stipulation", "Обратный мат в 31 ход"},
+         "условие «Обратный мат в 31 ход»: проверяются задачи не длиннее 30 ходов"},
+        {{"--fen", start, "--stipulation", "s#2.5"}, "условие «s#2.5» не понято"},
         {{"--fen", start, "--stipulation", "#0"}, "условие «#0» не понято"},
         {{"--fen", start, "--stipulation", "h#"}, "условие «h#» не понято"},
         {{"--fen", start, "--stipulation", "Мат в два хода"}, "условие «Мат в два хода» не понято"},

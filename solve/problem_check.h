@@ -1,0 +1,20 @@
+// A problem checked as the solver prints it: which side begins in its genre,
+// the set play before the solution, and the duplex half with a verdict of its
+// own. The searches themselves know nothing of these; they are wrapped here.
+#pragma once
+
+#include <string>
+
+#include "chess/fen.h"
+#include "chess/notation.h"
+#include "solve/stipulation.h"
+
+struct problem_report {
+    std::string text;     // every line, the verdicts included, each ending in "\n"
+    std::string verdict;  // one line for a list: the verdict, and the duplex one after "; "
+};
+
+// False with one line saying why when the position cannot be solved (no
+// king, the side not to move in check, ...).
+bool problem_check(const fen_record& record, const stipulation& task, notation language, problem_report* report,
+                   std::string* error);
