@@ -200,10 +200,12 @@ bool problem_options_read(std::string_view text, problem_record* problem, std::s
 
 bool problem_stipulation_set(std::string_view text, problem_record* problem, std::string* error)
 {
-    short_stipulation s;
-    if (!short_stipulation_read(text, &s, error))
+    stipulation s;
+    if (!stipulation_read_short(text, &s, error))
         return false;
-    problem->stipulation = short_stipulation_text(s);
+    // "#2*" asks for the set play, which the files' own word for it keeps.
+    problem->stipulation = stipulation_short_form(s);
+    problem->options.set_play = problem->options.set_play || s.set_play;
     return true;
 }
 
@@ -239,10 +241,10 @@ bool problem_stated_set(const std::string& text, problem_record* problem, std::s
 
 bool problem_finish(problem_record* problem, std::string* error)
 {
-    short_stipulation s;
+    stipulation s;
     if (problem->stipulation.empty())
         return fail(error, "нет условия задачи (stipulation)");
-    if (!short_stipulation_read(problem->stipulation, &s, error))
+    if (!stipulation_read_short(problem->stipulation, &s, error))
         return false;
     bool pieces = false;
     for (char c : problem->position.squares)
@@ -251,17 +253,17 @@ bool problem_finish(problem_record* problem, std::string* error)
         return fail(error, "нет позиции (pieces или forsyth)");
     problem_options& o = problem->options;
     if (o.white_to_play) {
-        if (!is_help_genre(s) || s.genre.starts_with("ser-") || s.half)
+        if (s.play != play_kind::help || s.half)
             return fail(error, "whitetoplay бывает только у h#N и h=N, а условие " + quoted_input(problem->stipulation));
         if (s.moves > 0) {
             s.moves--;
             s.half = true;
-            problem->stipulation = short_stipulation_text(s);
+            problem->stipulation = stipulation_short_form(s);
         }
         o.white_to_play = false;  // applied once: a file written back says h#1.5
     }
     fen_record& p = problem->position;
-    if (o.half_duplex && !is_help_genre(s)) {
+    if (o.half_duplex && !begins_as_genre_says(s)) {
         // In a battle genre it only says who attacks, which the position holds.
         p.black_to_move = true;
         p.fields = std::max(p.fields, 2);
@@ -303,7 +305,7 @@ bool problem_twins_add_written(const std::vector<std::string>& texts, problem_re
     return true;
 }
 
-bool problem_parts(const problem_record& problem, task_language language, std::vector<problem_part>* parts,
+bool problem_parts(const problem_record& problem, notation language, std::vector<problem_part>* parts,
                    std::string* error)
 {
     parts->clear();
@@ -326,9 +328,9 @@ bool problem_parts(const problem_record& problem, task_language language, std::v
     return true;
 }
 
-std::string problem_heading(const problem_record& problem, int number, task_language language)
+std::string problem_heading(const problem_record& problem, int number, notation language)
 {
-    const bool russian = language == task_language::russian;
+    const bool russian = language == notation::russian;
     std::string heading = (russian ? "Задача " : "Problem ") + std::to_string(number);
     std::string who;
     for (const std::string& author : problem.authors)
@@ -340,12 +342,12 @@ std::string problem_heading(const problem_record& problem, int number, task_lang
     return who.empty() ? heading : heading + ": " + who;
 }
 
-std::string problem_task_text(const problem_record& problem, task_language language)
+std::string problem_task_text(const problem_record& problem, notation language)
 {
-    const bool russian = language == task_language::russian;
-    short_stipulation s;
+    const bool russian = language == notation::russian;
+    stipulation s;
     std::string ignored;
-    std::string text = short_stipulation_read(problem.stipulation, &s, &ignored) ? task_text_of(s, language)
+    std::string text = stipulation_read_short(problem.stipulation, &s, &ignored) ? stipulation_task_text(s, language)
                                                                                   : problem.stipulation;
     if (problem.stated_solutions > 1)
         text += ", " + (russian ? russian_count(problem.stated_solutions, "решение", "решения", "решений")

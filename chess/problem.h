@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "chess/fen.h"
-#include "chess/stipulation_text.h"
+#include "chess/stipulation.h"
 #include "chess/twin.h"
 
 struct problem_options {
@@ -89,16 +89,16 @@ struct problem_part {
 // The diagram (unless it is a zero position) and each twin, each twin from
 // the diagram unless continued. False with one line naming the twin that
 // does not fit.
-bool problem_parts(const problem_record& problem, task_language language, std::vector<problem_part>* parts,
+bool problem_parts(const problem_record& problem, notation language, std::vector<problem_part>* parts,
                    std::string* error);
 
 // The head of a problem's report: its title, else its authors and source,
 // else "задача N".
-std::string problem_heading(const problem_record& problem, int number, task_language language);
+std::string problem_heading(const problem_record& problem, int number, notation language);
 
 // A diagram's task text: the stipulation, the stated number of solutions and
 // the twins, "Кооперативный мат в 2 хода, 2 решения, b) Крd5→e5".
-std::string problem_task_text(const problem_record& problem, task_language language);
+std::string problem_task_text(const problem_record& problem, notation language);
 
 // Castling rights as a placement alone gives them: wherever king and rook
 // stand at home.

@@ -38,9 +38,9 @@ std::vector<std::string> position_options(const problem_record& problem)
     if (o.defence) options.push_back("Defence " + std::to_string(o.defence));
     if (o.max_solutions) options.push_back("MaxSolutions " + std::to_string(o.max_solutions));
     const fen_record& p = problem.position;
-    short_stipulation s;
+    stipulation s;
     std::string ignored;
-    const bool help = short_stipulation_read(problem.stipulation, &s, &ignored) && is_help_genre(s);
+    const bool help = stipulation_read_short(problem.stipulation, &s, &ignored) && begins_as_genre_says(s);
     if (o.half_duplex || (p.black_to_move && !help))
         options.push_back("HalfDuplex");
     if (p.fields >= 3) {

@@ -104,11 +104,11 @@ bool read_written_change(std::string_view original, twin_change* change, std::st
             change->degrees = degrees;
             return true;
         }
-    short_stipulation stipulation;
+    stipulation task;
     std::string ignored;
-    if (short_stipulation_read(text, &stipulation, &ignored)) {
+    if (stipulation_read_short(text, &task, &ignored)) {
         change->kind = twin_change_kind::new_stipulation;
-        change->stipulation = short_stipulation_text(stipulation);
+        change->stipulation = stipulation_short_form(task);
         return true;
     }
     if (text.empty())
@@ -331,7 +331,7 @@ bool apply_change(const twin_change& c, fen_record* p, std::string* stipulation,
     return true;
 }
 
-std::string piece_name(char letter, task_language language)
+std::string piece_name(char letter, notation language)
 {
     static constexpr std::string_view types = "KQRBNP";
     static constexpr std::string_view international[] = {"K", "Q", "R", "B", "S", ""};
@@ -339,12 +339,12 @@ std::string piece_name(char letter, task_language language)
     const std::size_t type = types.find(upper(letter));
     if (type == std::string_view::npos)
         return "";
-    return std::string(language == task_language::russian ? russian[type] : international[type]);
+    return std::string(language == notation::russian ? russian[type] : international[type]);
 }
 
-std::string written_change(const twin_change& c, const fen_record& p, task_language language)
+std::string written_change(const twin_change& c, const fen_record& p, notation language)
 {
-    const bool russian = language == task_language::russian;
+    const bool russian = language == notation::russian;
     // The piece the twin names, else the one standing there.
     auto piece_at = [&](int square) {
         const char letter = c.piece != no_piece ? c.piece : p.squares[std::size_t(square)];
@@ -372,9 +372,9 @@ std::string written_change(const twin_change& c, const fen_record& p, task_langu
     case twin_change_kind::shift: return square_text(c.from) + "⇒" + square_text(c.to);
     case twin_change_kind::polish: return russian ? "цвета фигур наоборот" : "colours exchanged";
     case twin_change_kind::new_stipulation: {
-        short_stipulation s;
+        stipulation s;
         std::string ignored;
-        return short_stipulation_read(c.stipulation, &s, &ignored) ? task_text_of(s, language) : c.stipulation;
+        return stipulation_read_short(c.stipulation, &s, &ignored) ? stipulation_task_text(s, language) : c.stipulation;
     }
     }
     return "";
@@ -504,13 +504,13 @@ bool twin_read_solver(std::string_view text, twin* result, std::string* error)
         }
         case solver_word::polish: change.kind = twin_change_kind::polish; break;
         case solver_word::stipulation: {
-            short_stipulation s;
+            stipulation s;
             if (i >= words.size())
                 return fail(error, "в близнеце после stipulation нет условия");
-            if (!short_stipulation_read(words[i++], &s, error))
+            if (!stipulation_read_short(words[i++], &s, error))
                 return false;
             change.kind = twin_change_kind::new_stipulation;
-            change.stipulation = short_stipulation_text(s);
+            change.stipulation = stipulation_short_form(s);
             break;
         }
         case solver_word::condition:
@@ -538,7 +538,7 @@ bool twin_apply(const twin& t, fen_record* position, std::string* stipulation, s
     return true;
 }
 
-std::string twin_written(const twin& t, const fen_record& before, task_language language)
+std::string twin_written(const twin& t, const fen_record& before, notation language)
 {
     std::string text = std::string(t.continued ? "+" : "") + t.label + ")";
     fen_record p = before;

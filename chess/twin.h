@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "chess/fen.h"
-#include "chess/stipulation_text.h"
+#include "chess/stipulation.h"
 
 enum class twin_change_kind { move_piece, exchange, remove, add, substitute, rotate, mirror, shift, polish, new_stipulation };
 enum class mirror_axis { a1_h1, a1_a8, a1_h8, a8_h1 };  // the two squares that change places
@@ -51,7 +51,7 @@ bool twin_apply(const twin& t, fen_record* position, std::string* stipulation, s
 
 // The twin as a diagram's task text writes it, the pieces named from the
 // position it applies to: "b) Крd5→e5", "+c) −Кf3", "b) 90°".
-std::string twin_written(const twin& t, const fen_record& before, task_language language);
+std::string twin_written(const twin& t, const fen_record& before, notation language);
 
 // The twin in the solver's words: "continued move d5 e5".
 std::string twin_solver_text(const twin& t);

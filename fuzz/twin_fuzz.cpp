@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             !twin_apply(back, &again, &stipulation_again, &error) || again.squares != changed.squares ||
             stipulation_again != stipulation)
             std::abort();
-        if (!is_valid_utf8(twin_written(t, diagram, task_language::russian)))
+        if (!is_valid_utf8(twin_written(t, diagram, notation::russian)))
             std::abort();
     }
     return 0;

@@ -23,10 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         std::vector<problem_part> parts;
         std::string error;
-        if (!problem_parts(entry.record, task_language::russian, &parts, &error) &&
+        if (!problem_parts(entry.record, notation::russian, &parts, &error) &&
             (error.empty() || error.find('\n') != std::string::npos))
             std::abort();
-        if (!is_valid_utf8(problem_task_text(entry.record, task_language::english)))
+        if (!is_valid_utf8(problem_task_text(entry.record, notation::english)))
             std::abort();
     }
     return 0;

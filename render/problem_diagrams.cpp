@@ -26,11 +26,11 @@ bool problem_file_diagrams(const std::string& path, const std::string& text_over
         }
         std::vector<problem_part> parts;
         std::string why;
-        if (!problem_parts(entry.record, task_language::russian, &parts, &why)) {
+        if (!problem_parts(entry.record, notation::russian, &parts, &why)) {
             list->errors.push_back("задача " + std::to_string(entry.number) + ": " + why);
             continue;
         }
-        std::string text = text_override.empty() ? problem_task_text(entry.record, task_language::russian) : text_override;
+        std::string text = text_override.empty() ? problem_task_text(entry.record, notation::russian) : text_override;
         if (count)
             text = with_piece_count(text, entry.record.position);
         list->positions.push_back({entry.line, entry.number, entry.record.position, text});
@@ -46,7 +46,7 @@ bool task_text_with_twins(const std::string& text, const fen_record& position, c
     problem.position = position;
     std::vector<problem_part> parts;
     if (!problem_twins_add_written(twins, &problem, error) ||
-        !problem_parts(problem, task_language::russian, &parts, error))
+        !problem_parts(problem, notation::russian, &parts, error))
         return false;
     std::string result = text;
     for (const problem_part& part : parts)

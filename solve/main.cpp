@@ -2,7 +2,8 @@
 // every orthodox genre. In battle play (#, s#, r#, =, s=) it finds every key
 // (so a cook shows), the threats, the solution tree and the tries of a
 // two-mover; in help and series play every solution. It reads the same FEN
-// and task texts as the editor and the renderer.
+// and task texts as the editor and the renderer, and the problem files of the
+// standard solver and of problem databases, twin by twin.
 #include <cstdio>
 #include <string>
 
@@ -35,25 +36,22 @@ bool task_read(const std::string& text, const solve_options& options, stipulatio
     return true;
 }
 
-// One part of a problem file or of --twin: a position and a short stipulation.
-// The searches here know neither duplex nor stated numbers of solutions, so a
-// problem that states them is not checked as if it did not; set play is
-// extra play beside the solution and leaves the verdict alone.
-bool check_part(const problem_record& problem, const problem_part& part, notation language, part_report* report,
-                std::string* error)
+// A --fen or --read problem as a file would hold it: the stipulation's short
+// form, its stated number of solutions, set play and duplex as options, and
+// the twins of --twin. A twin that does not fit the position is a fault of
+// the command line, said as one.
+bool problem_from_command_line(const solve_options& options, const fen_record& record, const stipulation& task,
+                               problem_record* problem, std::string* error)
 {
-    stipulation task;
-    const problem_options& o = problem.options;
-    if (o.duplex || o.half_duplex || problem.stated_solutions > 1) {
-        *error = "дуплекс, полудуплекс и заявленное число решений пока не проверяются";
+    problem->position = record;
+    problem->options.set_play = task.set_play;
+    problem->options.duplex = task.duplex;
+    if (task.solutions > 1 && !problem_stated_set(std::to_string(task.solutions), problem, error))
         return false;
-    }
-    problem_report checked;
-    if (!stipulation_read(part.stipulation, &task, error) || !problem_check(part.position, task, language, &checked, error))
-        return false;
-    report->lines = checked.text.substr(0, checked.text.size() - checked.verdict.size() - 1);
-    report->verdict = checked.verdict;
-    return true;
+    std::vector<problem_part> parts;
+    return problem_stipulation_set(stipulation_short_form(task), problem, error) &&
+           problem_twins_add_written(options.twins, problem, error) && problem_finish(problem, error) &&
+           problem_parts(*problem, options.language, &parts, error);
 }
 
 // A --fen or --read position with twins, or to be written out: checked as a
@@ -61,23 +59,17 @@ bool check_part(const problem_record& problem, const problem_part& part, notatio
 int solve_as_problem(const solve_options& options, const fen_record& record, const stipulation& task)
 {
     problem_record problem;
-    problem.position = record;
     std::string error, report;
-    if (!problem_stipulation_set(stipulation_short_form(task), &problem, &error) ||
-        !problem_twins_add_written(options.twins, &problem, &error) || !problem_finish(&problem, &error))
+    if (!problem_from_command_line(options, record, task, &problem, &error))
         return fail(error);
-    // A twin that does not fit the position is a fault of the command line, said as one.
-    std::vector<problem_part> parts;
-    if (!problem_parts(problem, options.language == notation::russian ? task_language::russian : task_language::english,
-                       &parts, &error))
-        return fail(error);
-    const bool checked = problem_parts_report(problem, 1, options.language, check_part, &report);
+    const bool checked = problem_parts_report(problem, 1, options.language, &report);
+    // The head line names a file's problem; one given on the command line needs none.
+    report.erase(0, report.find('\n') + 1);
     if (options.write_as.empty()) {
-        // The head line names a file's problem; one given on the command line needs none.
-        std::fputs(report.substr(report.find('\n') + 1).c_str(), stdout);
+        std::fputs(report.c_str(), stdout);
         return checked ? 0 : 1;
     }
-    problem.solution = report.substr(report.find('\n') + 1);
+    problem.solution = report;
     std::fputs((options.write_as == "popeye" ? solver_input_write(problem) : yaml_problem_write(problem)).c_str(), stdout);
     return checked ? 0 : 1;
 }
@@ -151,7 +143,7 @@ int solve_problem_file(const solve_options& options)
             continue;
         }
         std::string report;
-        every_problem_checked = problem_parts_report(entry.record, entry.number, options.language, check_part, &report) &&
+        every_problem_checked = problem_parts_report(entry.record, entry.number, options.language, &report) &&
                                 every_problem_checked;
         std::printf("%s%s", problems > 1 ? "\n" : "", report.c_str());
         std::fflush(stdout);

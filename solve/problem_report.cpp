@@ -3,6 +3,7 @@
 // single --fen problem does, under its head line.
 #include "solve/problem_report.h"
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -91,12 +92,13 @@ constexpr struct {
     int rank;
 } verdict_words[] = {
     {"корректна", 0}, {"sound", 0}, {"короткое решение", 1}, {"short solution", 1},
-    {"побочное решение", 2}, {"cooked", 2}, {"решения нет", 3}, {"no solution", 3},
+    {"побочное решение", 2}, {"cooked", 2}, {"решений меньше", 2}, {"fewer solutions", 2},
+    {"решения нет", 3}, {"no solution", 3},
 };
 
-}  // namespace
+constexpr std::string_view duplex_marks[] = {"; дуплекс: ", "; duplex: "};
 
-int verdict_rank(const std::string& verdict)
+int one_verdict_rank(std::string_view verdict)
 {
     for (const auto& word : verdict_words)
         if (verdict.starts_with(word.start))
@@ -104,15 +106,26 @@ int verdict_rank(const std::string& verdict)
     return 3;
 }
 
+}  // namespace
+
+int verdict_rank(const std::string& verdict)
+{
+    for (std::string_view mark : duplex_marks)
+        if (const std::size_t at = verdict.find(mark); at != std::string::npos)
+            return std::max(one_verdict_rank(std::string_view(verdict).substr(0, at)),
+                            one_verdict_rank(std::string_view(verdict).substr(at + mark.size())));
+    return one_verdict_rank(verdict);
+}
+
 std::string solution_comparison(const std::string& recorded, const std::string& found, const std::string& stipulation,
                                 notation language)
 {
     const bool russian = language == notation::russian;
-    short_stipulation s;
+    struct stipulation s;
     std::string ignored;
-    if (recorded.empty() || !short_stipulation_read(stipulation, &s, &ignored))
+    if (recorded.empty() || !stipulation_read_short(stipulation, &s, &ignored))
         return "";
-    const bool whole_lines = is_help_genre(s) || s.genre.starts_with("ser-");
+    const bool whole_lines = s.play != play_kind::battle;
     const std::set<std::string> given = solutions_of(recorded, whole_lines, s.half);
     const std::set<std::string> ours = solutions_of(found, whole_lines, s.half);
     if (given == ours)
@@ -128,15 +141,28 @@ std::string solution_comparison(const std::string& recorded, const std::string& 
                          std::to_string(missing) + " recorded but not found";
 }
 
-bool problem_parts_report(const problem_record& problem, int number, notation language, part_check check,
-                    std::string* report)
+bool problem_part_check(const problem_record& problem, const problem_part& part, notation language,
+                        problem_report* report, std::string* error)
+{
+    stipulation task;
+    if (!stipulation_read_short(part.stipulation, &task, error))
+        return false;
+    const problem_options& o = problem.options;
+    task.set_play = task.set_play || o.set_play;
+    task.duplex = o.duplex;
+    task.half_duplex = o.half_duplex;
+    if (problem.stated_solutions > 0)
+        task.solutions = problem.stated_solutions;
+    return problem_check(part.position, task, language, report, error);
+}
+
+bool problem_parts_report(const problem_record& problem, int number, notation language, std::string* report)
 {
     const bool russian = language == notation::russian;
-    const task_language words = russian ? task_language::russian : task_language::english;
-    std::string text = problem_heading(problem, number, words) + "\n";
+    std::string text = problem_heading(problem, number, language) + "\n";
     std::vector<problem_part> parts;
     std::string error;
-    if (!problem_parts(problem, words, &parts, &error)) {
+    if (!problem_parts(problem, language, &parts, &error)) {
         *report = text + error + "\n";
         return false;
     }
@@ -147,14 +173,14 @@ bool problem_parts_report(const problem_record& problem, int number, notation la
     for (const problem_part& part : parts) {
         if (!part.twin_line.empty())
             text += part.twin_line + "\n";
-        part_report result;
-        if (!check(problem, part, language, &result, &error)) {
+        problem_report result;
+        if (!problem_part_check(problem, part, language, &result, &error)) {
             text += error + "\n";
             checked = false;
             continue;
         }
-        text += result.lines + result.verdict + "\n";
-        found += result.lines;
+        text += result.text;
+        found += result.text;
         const int rank = verdict_rank(result.verdict);
         if (worst_verdict.empty() || rank > worst) {
             worst = rank;

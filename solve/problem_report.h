@@ -1,31 +1,26 @@
 // The report of a problem with its twins, as --problem and --twin give it: a
 // head line naming the problem, each twin's part under its "b) …" line, and a
 // verdict for the problem (sound only when every part is; else the worst
-// part's). Checking one part is the caller's business, so the genres the
-// searches know are known here too.
+// part's). Each part is checked as problem_check.h checks one problem, with
+// what the problem states around its stipulation: the stated number of
+// solutions, set play, duplex and half-duplex.
 #pragma once
 
 #include <string>
 
 #include "chess/notation.h"
 #include "chess/problem.h"
+#include "solve/problem_check.h"
 
-struct part_report {
-    std::string lines;    // every line but the verdict, each ending in "\n"
-    std::string verdict;  // the verdict line, without "\n"
-};
-
-// Checks one part (its position and its short stipulation) with what the
-// problem states around it (options such as set play and duplex, the stated
-// number of solutions), or says in one line why it cannot.
-using part_check = bool (*)(const problem_record& problem, const problem_part& part, notation language,
-                            part_report* report, std::string* error);
+// One part (its position and its short stipulation) with what the problem
+// states around it, or one line saying why it cannot be checked.
+bool problem_part_check(const problem_record& problem, const problem_part& part, notation language,
+                        problem_report* report, std::string* error);
 
 // The whole report, each line ending in "\n". False when a part could not be
 // checked; that part says why in its place and the problem's verdict is
 // not given.
-bool problem_parts_report(const problem_record& problem, int number, notation language, part_check check,
-                    std::string* report);
+bool problem_parts_report(const problem_record& problem, int number, notation language, std::string* report);
 
 // Whether the solutions found (the lines of every part) are those a record
 // gives: the keys of a battle genre, the whole lines of a help or series
@@ -35,5 +30,6 @@ std::string solution_comparison(const std::string& recorded, const std::string& 
                                 notation language);
 
 // How bad a verdict is, for the problem's verdict: 0 sound, then short
-// solution, cooked, no solution.
+// solution, cooked or fewer solutions than stated, no solution; a duplex
+// verdict is as bad as its worse half.
 int verdict_rank(const std::string& verdict);

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "chess/moves.h"
-#include "solve/stipulation.h"
+#include "chess/stipulation.h"
 
 constexpr std::size_t table_entries = std::size_t(1) << 20;
 // Help and series play walk every sequence, many more positions than a

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "chess/position.h"
-#include "solve/stipulation.h"
+#include "chess/stipulation.h"
 
 struct variation {
     move defence;

@@ -10,7 +10,7 @@
 #include "chess/fen.h"
 #include "chess/problem_file.h"
 #include "chess/problem_writer.h"
-#include "chess/stipulation_text.h"
+#include "chess/stipulation.h"
 #include "chess/twin.h"
 
 namespace {
@@ -87,7 +87,7 @@ TEST_P(twin_reading, applies_to_the_diagram_or_refuses_in_one_line)
     // Written out in either form, the twin reads back to the same change.
     fen_record before, again;
     ASSERT_TRUE(fen_read(diagram, &before, &error));
-    for (task_language language : {task_language::russian, task_language::english}) {
+    for (notation language : {notation::russian, notation::english}) {
         const std::string text = twin_written(t, before, language);
         twin back;
         std::string ignored;
@@ -119,8 +119,8 @@ TEST(twin_reading, writes_the_twin_as_a_diagram_prints_it)
     twin t;
     ASSERT_TRUE(twin_read_solver("continued move d5 e5 remove f3", &t, &error)) << error;
     t.label = 'c';
-    EXPECT_EQ(twin_written(t, position, task_language::russian), "+c) Крd5→e5, −Кf3");
-    EXPECT_EQ(twin_written(t, position, task_language::english), "+c) Kd5→e5, −Sf3");
+    EXPECT_EQ(twin_written(t, position, notation::russian), "+c) Крd5→e5, −Кf3");
+    EXPECT_EQ(twin_written(t, position, notation::english), "+c) Kd5→e5, −Sf3");
     EXPECT_EQ(twin_solver_text(t), "continued move d5 e5 remove f3");
 }
 
@@ -156,17 +156,17 @@ TEST(stipulation_text, orthodox_short_forms_become_task_texts_and_the_rest_is_re
         {"#", "!не ортодоксальный жанр", ""},
     };
     for (const stipulation_row& row : rows) {
-        short_stipulation s;
+        stipulation s;
         std::string error;
-        const bool read = short_stipulation_read(row.input, &s, &error);
+        const bool read = stipulation_read_short(row.input, &s, &error);
         if (row.russian[0] == '!') {
             EXPECT_FALSE(read) << row.input;
             EXPECT_NE(error.find(row.russian + 1), std::string::npos) << error;
             continue;
         }
         ASSERT_TRUE(read) << row.input << ": " << error;
-        EXPECT_EQ(task_text_of(s, task_language::russian), row.russian);
-        EXPECT_EQ(task_text_of(s, task_language::english), row.english);
+        EXPECT_EQ(stipulation_task_text(s, notation::russian), row.russian);
+        EXPECT_EQ(stipulation_task_text(s, notation::english), row.english);
     }
 }
 
@@ -307,7 +307,7 @@ TEST(problem_file_reading, keeps_what_a_database_records_about_the_problem)
     EXPECT_EQ(p.source, "feenschach 01-02 (7100) 1965");
     EXPECT_EQ(p.award, "1st Prize, feenschach");
     EXPECT_EQ(p.solution, "1.Bc3-d4 Re4-e5\n");
-    EXPECT_EQ(problem_heading(p, 1, task_language::english), "Problem 1: Ugren, Ljubomir, feenschach 01-02 (7100) 1965");
+    EXPECT_EQ(problem_heading(p, 1, notation::english), "Problem 1: Ugren, Ljubomir, feenschach 01-02 (7100) 1965");
 }
 
 // Read a line at a time, a file gives the same problems as its whole text.
