@@ -174,6 +174,42 @@ TEST(solve_program, checks_twins_given_on_the_command_line_and_writes_the_proble
     EXPECT_EQ(again.out, "Задача 1\n" + r.out + "решения совпадают с записанными\n");
 }
 
+// Problem files in the genres beyond the directmate: a selfmate with its set
+// play, and a helpmate whose two solutions are stated, played duplex.
+TEST(solve_program, checks_a_problem_file_in_every_genre)
+{
+    temp_folder folder;
+    const std::string file = folder.file("problems.yaml");
+    write_file_text(file, "---\nalgebraic: {white: [Qe2, Kh1], black: [Kh3, Be1, Pg4, Ph2]}\nstipulation: s#2\n"
+                          "options: [SetPlay]\n---\nalgebraic: {white: [Ka4, Rc5], black: [Kc1, Bg4]}\n"
+                          "stipulation: h#2\noptions: [Duplex]\nintended-solutions: 2\n");
+    const run_result r = solve({"--problem", file, "--notation", "en"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Problem 1\nset play: none\n1.Qxe1!\nzugzwang\n1...g3 2.Qb4 g2#\nsound: one solution\n"
+                     "\nProblem 2\n1.Kb1 Ka3 2.Ka1 Rc1#\n1.Kb1 Kb3 2.Ka1 Rc1#\nsound: 2 solutions\nduplex:\n"
+                     "the position cannot be played with the other side to move\n");
+}
+
+// A selfmate written out for the standard solver reads back through
+// --problem as the same problem with the same verdict.
+TEST(solve_program, writes_a_selfmate_for_the_standard_solver_that_reads_back_the_same)
+{
+    const std::vector<std::string> problem = {"--fen", "8/8/8/8/6p1/7k/4Q2p/4b2K w", "--stipulation", "s#2*",
+                                              "--notation", "en"};
+    std::vector<std::string> arguments = problem;
+    arguments.insert(arguments.end(), {"--as", "popeye"});
+    const run_result written = solve(arguments);
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_NE(written.out.find("Stipulation s#2\n"), std::string::npos) << written.out;
+    temp_folder folder;
+    write_file_text(folder.file("selfmate.txt"), written.out);
+    const run_result again = solve({"--problem", folder.file("selfmate.txt"), "--notation", "en"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "Problem 1\n" + solve(problem).out);
+    EXPECT_TRUE(again.out.ends_with("set play: none\n1.Qxe1!\nzugzwang\n1...g3 2.Qb4 g2#\nsound: one solution\n"))
+        << again.out;
+}
+
 struct refusal_row {
     std::vector<std::string> arguments;
     std::string message;  // the start of the one line on stderr, after the program's name
