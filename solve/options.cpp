@@ -37,7 +37,9 @@ const char solve_usage[] =
     "  --set-play             мнимая игра перед решением\n"
     "  --duplex               решить ещё и с обменом ролей цветов\n"
     "  --problem ФАЙЛ         задачи из файла решателя (begin … end) или записей YAML задачников;\n"
-    "                         каждая задача и каждый близнец проверяются, сказочные отвергаются\n"
+    "                         каждая задача и каждый близнец проверяются в любом жанре выше,\n"
+    "                         с SetPlay, Duplex, HalfDuplex, WhiteToPlay и заявленным числом решений;\n"
+    "                         сказочные отвергаются\n"
     "  --twin БЛИЗНЕЦ         близнец к --fen или --read, по ключу на близнеца: 'b) Kd5→e5',\n"
     "                         'c) -Sf3', 'b) +wPc3', 'b) Kd5↔e5', 'b) a1↔h1', 'b) 90°', '+c) …'\n"
     "  --as popeye|yaml       после проверки напечатать задачу как входной файл решателя\n"
@@ -98,7 +100,9 @@ bool check_modes(const solve_options& o, std::string* error)
     const bool problems = !o.problem_file.empty();
     if (o.mode == solve_mode::help)
         return true;
-    if (problems && (perft || list || fen || read || !o.stipulation.empty() || !o.twins.empty() || !o.write_as.empty())) {
+    // A file's problems say themselves whether they want set play or duplex.
+    if (problems && (perft || list || fen || read || !o.stipulation.empty() || !o.twins.empty() || !o.write_as.empty() ||
+                     o.set_play || o.duplex)) {
         *error = "--problem берёт позиции, условия и близнецов из файла: с ним можно только --notation";
         return false;
     }

@@ -246,6 +246,7 @@ TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
         {{"--fen", "White: Kd5 Black: Kh8", "--stipulation", "h#2", "--twin", "b) Qd5-e5"},
          "b) Фd5→e5: в близнеце на клетке d5 стоит не та фигура: K, а не Q"},
         {{"--list", "/nonexistent/list.txt", "--twin", "b) Kd5-e5"}, "--twin и --as относятся к --fen и --read"},
+        {{"--problem", "p.txt", "--duplex"}, "--problem берёт позиции, условия и близнецов из файла"},
         {{"--problem", "/nonexistent/p.txt"}, "не удалось открыть файл задач «/nonexistent/p.txt»: No such file or directory"},
     };
     for (const refusal_row& row : rows) {
