@@ -11,10 +11,10 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
-#include "render/console.h"
+#include "layout/console.h"
 #include "render/diagram_files.h"
-#include "render/list_outcome.h"
-#include "render/workers.h"
+#include "layout/list_outcome.h"
+#include "layout/workers.h"
 
 namespace {
 
@@ -97,6 +97,7 @@ void write_one(const list_job& job, int index, int fd)
 void share(void* data, int worker, int, int fd)
 {
     const auto& job = *static_cast<const list_job*>(data);
+    open_display_if_any();  // a display cannot be shared with the parent
     write_in_flight& slot = job.shared->in_flight[worker];
     const int total = int(job.list->positions.size());
     for (int first; (first = job.shared->next_chunk.fetch_add(1) * chunk_size) < total;)

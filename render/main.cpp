@@ -19,9 +19,9 @@
 #include "layout/folders.h"
 #include "layout/read_back.h"
 #include "layout/square_set.h"
-#include "render/console.h"
+#include "layout/console.h"
 #include "render/diagram_files.h"
-#include "render/interruption.h"
+#include "layout/interruption.h"
 #include "render/listed_diagrams.h"
 #include "render/options.h"
 #include "render/problem_diagrams.h"
@@ -163,6 +163,7 @@ int read_back(const render_options& options)
 
 int main(int argc, char** argv)
 {
+    console_start("chess-diagram-render");
     interruption_install();
     render_options options;
     std::string error;

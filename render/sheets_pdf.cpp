@@ -13,11 +13,11 @@
 #include "imaging/image_store.h"
 #include "layout/image_numbers.h"
 #include "layout/sheet_composition.h"
-#include "render/console.h"
+#include "layout/console.h"
 #include "render/diagram_files.h"
-#include "render/list_outcome.h"
+#include "layout/list_outcome.h"
 #include "render/pdf_pages.h"
-#include "render/workers.h"
+#include "layout/workers.h"
 #include "toolkit/safe_write.h"
 
 namespace {
@@ -80,6 +80,7 @@ void make_sheet(const sheet_job& job, int k, int fd)
 void share(void* data, int worker, int workers, int fd)
 {
     const auto& job = *static_cast<const sheet_job*>(data);
+    open_display_if_any();  // a display cannot be shared with the parent
     for (int k = worker; k < job.sheets; k += workers)
         make_sheet(job, k, fd);
 }

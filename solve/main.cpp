@@ -3,9 +3,16 @@
 // (so a cook shows), the threats, the solution tree and the tries of a
 // two-mover; in help and series play every solution. It reads the same FEN
 // and task texts as the editor and the renderer, and the problem files of the
-// standard solver and of problem databases, twin by twin.
+// standard solver and of problem databases, twin by twin. One problem's first
+// moves are shared among threads, a list's lines among processes; on a
+// terminal a long check shows its progress, and Ctrl-C prints what was proven.
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "chess/moves.h"
 #include "chess/problem_file.h"
@@ -13,17 +20,96 @@
 #include "chess/position_list.h"
 #include "chess/position_text.h"
 #include "chess/quoted_input.h"
+#include "layout/console.h"
+#include "layout/interruption.h"
+#include "layout/workers.h"
 #include "solve/diagram_input.h"
+#include "solve/listed_problems.h"
 #include "solve/options.h"
 #include "solve/problem_check.h"
 #include "solve/problem_report.h"
 
 namespace {
 
+constexpr auto progress_after = std::chrono::seconds(1);
+constexpr auto progress_interval = std::chrono::milliseconds(100);
+
 int fail(const std::string& line)
 {
-    std::fprintf(stderr, "chess-diagram-solve: %s\n", line.c_str());
+    report_problem(line);
     return 1;
+}
+
+int jobs_of(const solve_options& options)
+{
+    return options.jobs > 0 ? options.jobs : processor_count();
+}
+
+std::string progress_text(const search_control& control, std::chrono::steady_clock::duration elapsed, bool english)
+{
+    const long seconds = long(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
+    const std::string done = std::to_string(std::min(control.first_done.load() + 1, control.first_moves.load()));
+    const std::string of = std::to_string(control.first_moves.load());
+    const std::string length = std::to_string(control.length.load());
+    const std::string found = std::to_string(control.found.load());
+    if (english)
+        return "length " + length + ": first move " + done + " of " + of + ", found " + found + ", " +
+               std::to_string(seconds) + " s";
+    return "длина " + length + ": первый ход " + done + " из " + of + ", найдено " + found + ", " +
+           std::to_string(seconds) + " с";
+}
+
+// Runs a check on threads of its own while this one waits: it passes on
+// an interruption and, past a second, keeps a progress line on a terminal.
+bool run_watched(const solve_options& options, const std::function<bool(search_control&)>& work)
+{
+    search_control control;
+    control.jobs = jobs_of(options);
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false, checked = false;
+    std::thread check([&] {
+        checked = work(control);
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        ended.notify_one();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!ended.wait_for(lock, progress_interval, [&] { return done; })) {
+        if (interruption_signal())
+            control.stop.store(true);
+        else if (std::chrono::steady_clock::now() - start >= progress_after)
+            progress_show_text(progress_text(control, std::chrono::steady_clock::now() - start,
+                                             options.language == notation::english));
+    }
+    lock.unlock();
+    check.join();
+    progress_clear();
+    return checked;
+}
+
+bool check_watched(const fen_record& record, const stipulation& task, const solve_options& options,
+                   problem_report* report, std::string* error)
+{
+    return run_watched(options, [&](search_control& control) {
+        return problem_check(record, task, options.language, report, error, control);
+    });
+}
+
+// A problem with its twins, its report put together as --problem prints it.
+bool parts_watched(const problem_record& problem, int number, const solve_options& options, std::string* report)
+{
+    return run_watched(options, [&](search_control& control) {
+        return problem_parts_report(problem, number, options.language, report, control);
+    });
+}
+
+// 0, or 128 + the signal that cut the check short.
+int checked_status()
+{
+    const int signal = interruption_signal();
+    return signal ? 128 + signal : 0;
 }
 
 // The stipulation with what the command line adds to it.
@@ -62,16 +148,17 @@ int solve_as_problem(const solve_options& options, const fen_record& record, con
     std::string error, report;
     if (!problem_from_command_line(options, record, task, &problem, &error))
         return fail(error);
-    const bool checked = problem_parts_report(problem, 1, options.language, &report);
+    const bool checked = parts_watched(problem, 1, options, &report);
     // The head line names a file's problem; one given on the command line needs none.
     report.erase(0, report.find('\n') + 1);
     if (options.write_as.empty()) {
         std::fputs(report.c_str(), stdout);
-        return checked ? 0 : 1;
+    } else {
+        problem.solution = report;
+        std::fputs((options.write_as == "popeye" ? solver_input_write(problem) : yaml_problem_write(problem)).c_str(),
+                   stdout);
     }
-    problem.solution = report;
-    std::fputs((options.write_as == "popeye" ? solver_input_write(problem) : yaml_problem_write(problem)).c_str(), stdout);
-    return checked ? 0 : 1;
+    return !checked ? 1 : checked_status();
 }
 
 // A position from --fen or from the diagram --read names.
@@ -91,10 +178,28 @@ int solve_one(const solve_options& options)
         return fail(error);
     if (!options.twins.empty() || !options.write_as.empty())
         return solve_as_problem(options, record, task);
-    if (!problem_check(record, task, options.language, &report, &error))
+    if (!check_watched(record, task, options, &report, &error))
         return fail(error);
     std::fputs(report.text.c_str(), stdout);
-    return 0;
+    return checked_status();
+}
+
+struct list_context {
+    const solve_options* options;
+};
+
+bool check_line(const void* data, const listed_position& entry, search_control& control, std::string* verdict,
+                std::string* error)
+{
+    const solve_options& options = *static_cast<const list_context*>(data)->options;
+    const std::string& text = options.stipulation.empty() ? entry.task_text : options.stipulation;
+    stipulation task;
+    problem_report report;
+    if (!task_read(text, options, &task, error) ||
+        !problem_check(entry.position, task, options.language, &report, error, control))
+        return false;
+    *verdict = report.verdict;
+    return true;
 }
 
 int solve_list(const solve_options& options)
@@ -105,24 +210,14 @@ int solve_list(const solve_options& options)
         return fail(error);
     if (list.position_lines == 0)
         return fail("в списке " + quoted_input(options.list_file) + " нет ни одной позиции");
-    bool every_line_checked = list.errors.empty();
     for (const std::string& line : list.errors)
         fail(line);
-    const bool russian = options.language == notation::russian;
-    for (const listed_position& entry : list.positions) {
-        const std::string& text = options.stipulation.empty() ? entry.task_text : options.stipulation;
-        stipulation task;
-        problem_report report;
-        if (!task_read(text, options, &task, &error) ||
-            !problem_check(entry.position, task, options.language, &report, &error)) {
-            fail("строка " + std::to_string(entry.line) + ": " + error);
-            every_line_checked = false;
-            continue;
-        }
-        std::printf("%s %d: %s\n", russian ? "строка" : "line", entry.line, report.verdict.c_str());
-        std::fflush(stdout);
-    }
-    return every_line_checked ? 0 : 1;
+    if (list.positions.empty())
+        return 1;  // every position line is bad, and each has been said
+    const list_context context{&options};
+    const int status = check_listed_problems(
+        {&list, options.language == notation::english, jobs_of(options), check_line, &context});
+    return status == 0 && !list.errors.empty() ? 1 : status;
 }
 
 // Every problem of the file, each under its head line; a problem that is not
@@ -143,15 +238,20 @@ int solve_problem_file(const solve_options& options)
             continue;
         }
         std::string report;
-        every_problem_checked = problem_parts_report(entry.record, entry.number, options.language, &report) &&
-                                every_problem_checked;
+        every_problem_checked = parts_watched(entry.record, entry.number, options, &report) && every_problem_checked;
         std::printf("%s%s", problems > 1 ? "\n" : "", report.c_str());
         std::fflush(stdout);
+        // What was proven of the problem cut short is printed; the rest are left.
+        if (interruption_signal()) {
+            report_problem("проверка прервана на задаче " + std::to_string(entry.number) +
+                           "; следующие задачи файла не проверены");
+            break;
+        }
     }
     problem_file_close(&file);
     if (problems == 0)
         return fail("в файле " + quoted_input(options.problem_file) + " нет ни одной задачи");
-    return every_problem_checked ? 0 : 1;
+    return !every_problem_checked ? 1 : checked_status();
 }
 
 int count_perft(const solve_options& options)
@@ -175,6 +275,8 @@ int count_perft(const solve_options& options)
 
 int main(int argc, char** argv)
 {
+    console_start("chess-diagram-solve");
+    interruption_install_noted();
     solve_options options;
     std::string error;
     if (!parse_solve_options(argc, argv, &options, &error))
@@ -188,5 +290,5 @@ int main(int argc, char** argv)
     case solve_mode::perft: return count_perft(options);
     case solve_mode::none: break;
     }
-    return fail("нужен --fen, --list или --read (справка: --help)");
+    return fail("нужен --fen, --list, --problem или --read (справка: --help)");
 }

@@ -52,13 +52,15 @@ const char solve_usage[] =
     "  --data ПАПКА           набор клеток диаграммы (без него ./DATA, иначе ~/chess-diagram/DATA,\n"
     "                         иначе набор из установки)\n"
     "  --notation en          английские буквы фигур и слова (по умолчанию русские: Кр Ф Л С К)\n"
+    "  --jobs N               сколько процессоров занять (по умолчанию все)\n"
     "  --perft N              число последовательностей из N ходов (проверка правил)\n"
     "  -h, --help             эта справка\n"
     "\n"
     "Последняя строка — вердикт: корректна, побочное решение, решений меньше, чем указано,\n"
     "решения нет или короткое решение (с дуплексом у второй половины свой вердикт).\n"
     "Код выхода 0, если задача проверена (каков бы ни был вердикт); 1 при ошибке во входных данных\n"
-    "(причина одной строкой на stderr), а для списка — если хотя бы одну строку не удалось проверить.\n";
+    "(причина одной строкой на stderr), а для списка — если хотя бы одну строку не удалось проверить.\n"
+    "Ctrl-C или SIGTERM: печатается доказанное к этому времени, вердикт «прервано», код 130 или 143.\n";
 
 namespace {
 
@@ -76,6 +78,7 @@ constexpr option_entry option_table[] = {
     {"--stipulation", &solve_options::stipulation},
     {"--problem", &solve_options::problem_file},
     {"--as", &solve_options::write_as},
+    {"--jobs", &solve_options::jobs_text},
     {"--notation", nullptr},
     {"--twin", nullptr},
 };
@@ -103,7 +106,7 @@ bool check_modes(const solve_options& o, std::string* error)
     // A file's problems say themselves whether they want set play or duplex.
     if (problems && (perft || list || fen || read || !o.stipulation.empty() || !o.twins.empty() || !o.write_as.empty() ||
                      o.set_play || o.duplex)) {
-        *error = "--problem берёт позиции, условия и близнецов из файла: с ним можно только --notation";
+        *error = "--problem берёт позиции, условия и близнецов из файла: с ним можно только --notation и --jobs";
         return false;
     }
     if (problems)
@@ -178,6 +181,15 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
     }
     if (!check_modes(o, error))
         return false;
+    if (!o.jobs_text.empty()) {
+        const std::string& text = o.jobs_text;
+        const bool digits = text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
+        o.jobs = digits ? std::stoi(text) : 0;
+        if (o.jobs < 1 || o.jobs > 256) {
+            *error = "--jobs " + quoted_input(text) + ": нужно число процессоров от 1 до 256";
+            return false;
+        }
+    }
     if (o.mode != solve_mode::help)
         o.mode = !o.perft_depth.empty() ? solve_mode::perft
                  : !o.list_file.empty() ? solve_mode::problem_list

@@ -21,6 +21,8 @@ struct solve_options {
     std::string problem_file;        // --problem: the solver's input or YAML records
     std::vector<std::string> twins;  // --twin, with --fen or --read: "b) Kd5→e5", one a twin
     std::string write_as;            // --as popeye|yaml: the problem written out with its solutions
+    std::string jobs_text;    // --jobs as given
+    int jobs = 0;             // processors to use; 0: all there are
     notation language = notation::russian;
     bool set_play = false;  // --set-play: as "*" after the short form
     bool duplex = false;    // --duplex: as "дуплекс" in the task text

@@ -20,15 +20,15 @@ colour first_to_move(const fen_record& record, const stipulation& task)
 }
 
 // One half's lines and verdict.
-void check_half(const position& p, const stipulation& task, notation language, std::string* text,
-                std::string* verdict)
+void check_half(const position& p, const stipulation& task, notation language, search_control& control,
+                std::string* text, std::string* verdict)
 {
     if (task.play == play_kind::battle) {
-        const battle_result result = check_battle(p, task);
+        const battle_result result = check_battle(p, task, control);
         *verdict = battle_verdict(p, task, result, language);
         *text += battle_set_play(p, task, result, language) + battle_lines(p, task, result, language);
     } else {
-        const line_result result = task.play == play_kind::help ? check_help(p, task) : check_series(p, task);
+        const line_result result = task.play == play_kind::help ? check_help(p, task, control) : check_series(p, task, control);
         *verdict = line_verdict(task, result, language);
         *text += line_set_play(p, task, result, language) + line_lines(p, task, result, language);
     }
@@ -38,7 +38,7 @@ void check_half(const position& p, const stipulation& task, notation language, s
 }  // namespace
 
 bool problem_check(const fen_record& record, const stipulation& task, notation language, problem_report* report,
-                   std::string* error)
+                   std::string* error, search_control& control)
 {
     const colour first = task.half_duplex ? opponent(first_to_move(record, task)) : first_to_move(record, task);
     const position p = position_from_fen(record, first);
@@ -46,8 +46,8 @@ bool problem_check(const fen_record& record, const stipulation& task, notation l
     if (!error->empty())
         return false;
     report->text.clear();
-    check_half(p, task, language, &report->text, &report->verdict);
-    if (!task.duplex)
+    check_half(p, task, language, control, &report->text, &report->verdict);
+    if (!task.duplex || control.stopped())
         return true;
     const bool ru = language == notation::russian;
     report->text += ru ? "дуплекс:\n" : "duplex:\n";
@@ -57,7 +57,7 @@ bool problem_check(const fen_record& record, const stipulation& task, notation l
         verdict = ru ? problem : "the position cannot be played with the other side to move";
         report->text += verdict + "\n";
     } else {
-        check_half(other, task, language, &report->text, &verdict);
+        check_half(other, task, language, control, &report->text, &verdict);
     }
     report->verdict += (ru ? "; дуплекс: " : "; duplex: ") + verdict;
     return true;

@@ -142,7 +142,7 @@ std::string solution_comparison(const std::string& recorded, const std::string& 
 }
 
 bool problem_part_check(const problem_record& problem, const problem_part& part, notation language,
-                        problem_report* report, std::string* error)
+                        problem_report* report, std::string* error, search_control& control)
 {
     stipulation task;
     if (!stipulation_read_short(part.stipulation, &task, error))
@@ -153,10 +153,11 @@ bool problem_part_check(const problem_record& problem, const problem_part& part,
     task.half_duplex = o.half_duplex;
     if (problem.stated_solutions > 0)
         task.solutions = problem.stated_solutions;
-    return problem_check(part.position, task, language, report, error);
+    return problem_check(part.position, task, language, report, error, control);
 }
 
-bool problem_parts_report(const problem_record& problem, int number, notation language, std::string* report)
+bool problem_parts_report(const problem_record& problem, int number, notation language, std::string* report,
+                          search_control& control)
 {
     const bool russian = language == notation::russian;
     std::string text = problem_heading(problem, number, language) + "\n";
@@ -174,7 +175,7 @@ bool problem_parts_report(const problem_record& problem, int number, notation la
         if (!part.twin_line.empty())
             text += part.twin_line + "\n";
         problem_report result;
-        if (!problem_part_check(problem, part, language, &result, &error)) {
+        if (!problem_part_check(problem, part, language, &result, &error, control)) {
             text += error + "\n";
             checked = false;
             continue;

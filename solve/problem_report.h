@@ -15,12 +15,14 @@
 // One part (its position and its short stipulation) with what the problem
 // states around it, or one line saying why it cannot be checked.
 bool problem_part_check(const problem_record& problem, const problem_part& part, notation language,
-                        problem_report* report, std::string* error);
+                        problem_report* report, std::string* error, search_control& control = quiet_control());
 
 // The whole report, each line ending in "\n". False when a part could not be
 // checked; that part says why in its place and the problem's verdict is
-// not given.
-bool problem_parts_report(const problem_record& problem, int number, notation language, std::string* report);
+// not given. The parts are checked one after another, each on control.jobs
+// threads; once the control is stopped the parts left say so.
+bool problem_parts_report(const problem_record& problem, int number, notation language, std::string* report,
+                          search_control& control = quiet_control());
 
 // Whether the solutions found (the lines of every part) are those a record
 // gives: the keys of a battle genre, the whole lines of a help or series

@@ -185,9 +185,13 @@ std::string one_solution(const position& p, const stipulation& task, const std::
 std::string battle_lines(const position& p, const stipulation& task, const battle_result& result, notation language)
 {
     std::string out;
+    // Cut short, the keys are proven but their play was never worked out.
     for (const first_move& key : result.keys)
-        out += key_text(p, key.played, language) + "\n" + play_text(p, task, key, result.length, language);
-    for (const try_move& t : result.tries) {
+        out += key_text(p, key.played, language) + "\n" +
+               (result.interrupted ? std::string() : play_text(p, task, key, result.length, language));
+    // A try's refutation is only known once every defence was searched.
+    const std::vector<try_move> no_tries;
+    for (const try_move& t : result.interrupted ? no_tries : result.tries) {
         position after = p;
         undo_record undo;
         make(&after, t.play.played, &undo);
@@ -199,7 +203,7 @@ std::string battle_lines(const position& p, const stipulation& task, const battl
 
 std::string battle_set_play(const position& p, const stipulation& task, const battle_result& result, notation language)
 {
-    if (!result.set_play_asked)
+    if (!result.set_play_asked || result.interrupted)
         return {};
     if (result.set_play.empty())
         return russian(language) ? "мнимая игра: нет\n" : "set play: none\n";
@@ -223,7 +227,7 @@ std::string line_lines(const position& p, const stipulation& task, const line_re
 
 std::string line_set_play(const position& p, const stipulation& task, const line_result& result, notation language)
 {
-    if (!result.set_play_asked)
+    if (!result.set_play_asked || result.interrupted)
         return {};
     if (result.set_play.empty())
         return russian(language) ? "мнимая игра: нет\n" : "set play: none\n";
@@ -239,6 +243,8 @@ std::string line_set_play(const position& p, const stipulation& task, const line
 std::string battle_verdict(const position& p, const stipulation& task, const battle_result& result, notation language)
 {
     const bool ru = russian(language);
+    if (result.interrupted)
+        return ru ? "прервано" : "interrupted";
     if (result.length == 0)
         return ru ? "решения нет" : "no solution";
     if (result.length < task.moves) {
@@ -255,6 +261,8 @@ std::string battle_verdict(const position& p, const stipulation& task, const bat
 std::string line_verdict(const stipulation& task, const line_result& result, notation language)
 {
     const bool ru = russian(language);
+    if (result.interrupted)
+        return ru ? "прервано" : "interrupted";
     if (result.length == 0)
         return ru ? "решения нет" : "no solution";
     const int full = task.play == play_kind::help ? help_plies(task) : task.moves;

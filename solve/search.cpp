@@ -11,6 +11,10 @@
 // wanted; the table remembers positions from which no solution of a given
 // length exists, which cuts the many move orders that lead to the same
 // position.
+//
+// A search that sees its control stopped answers no at once and stores
+// nothing more: its answers from then on are not proven, and the caller
+// throws them away.
 #include "solve/search.h"
 
 #include <algorithm>
@@ -18,31 +22,62 @@
 
 namespace {
 
-constexpr std::int8_t not_proven = 127;
+constexpr int not_proven = 127;
 
-// Highest score first; lists are short, so insertion sort is enough.
-void sort_by_score(move_list* list, int* score)
+// A battle entry in one table word: what is proven, and the attacker's move
+// that won (or was tried first) there.
+struct battle_entry {
+    int win_within = not_proven;  // proven: a win in this many moves or fewer
+    int no_win_within = 0;        // proven: no win in this many moves or fewer
+    move best = no_move;
+};
+
+battle_entry unpack(std::uint64_t data)
 {
-    for (int i = 1; i < list->size; i++)
-        for (int j = i; j > 0 && score[j] > score[j - 1]; j--) {
-            std::swap(score[j], score[j - 1]);
-            std::swap(list->moves[j], list->moves[j - 1]);
-        }
+    return {int(data & 0xFF), int(data >> 8 & 0xFF), move(data >> 16 & 0xFFFF)};
 }
 
-template <typename entry>
-std::unique_ptr<entry, decltype(&std::free)> zeroed_table(std::size_t entries_wanted)
+std::uint64_t pack(const battle_entry& e)
 {
-    auto* entries = static_cast<entry*>(std::calloc(entries_wanted, sizeof(entry)));
-    if (!entries)
-        std::abort();  // tens of MB: the machine is out of memory, nothing sensible is left to do
-    return {entries, &std::free};
+    return std::uint64_t(e.win_within) | std::uint64_t(e.no_win_within) << 8 | std::uint64_t(e.best) << 16;
 }
 
-// The table word saying "no solution from here in this many plies or moves".
-std::uint64_t no_solution_word(const position& p, int left)
+// Plays the moves highest score first, as play_each does. Each next move is
+// picked when it is wanted: a node is often decided by its first move or
+// two, and sorting the rest would be wasted.
+template <typename Visit>
+bool play_by_score(position* p, move_list* list, int* score, Visit visit, int first = 0)
 {
-    return (p.key & ~std::uint64_t(0xFF)) | std::uint64_t(left);
+    undo_record undo;
+    for (int i = first; i < list->size; i++) {
+        int best = i;
+        for (int j = i + 1; j < list->size; j++)
+            if (score[j] > score[best])
+                best = j;
+        std::swap(score[i], score[best]);
+        std::swap(list->moves[i], list->moves[best]);
+        const move m = list->moves[i];
+        make(p, m, &undo);
+        const bool stop = visit(m);
+        unmake(p, m, undo);
+        if (stop)
+            return true;
+    }
+    return false;
+}
+
+// Whether the table says there is no solution from p in `left` plies or moves.
+bool known_without_solution(const shared_table& table, const position& p, int left)
+{
+    std::uint64_t lengths;
+    return table.find(p.key, &lengths) && (lengths >> left & 1);
+}
+
+void remember_without_solution(shared_table* table, const position& p, int left)
+{
+    std::uint64_t lengths = 0;
+    table->find(p.key, &lengths);
+    table->store(p.key, lengths | std::uint64_t(1) << left);
 }
 
 }  // namespace
@@ -52,8 +87,8 @@ bool goal_reached(const position& p, goal_kind goal)
     return in_check(p) == (goal == goal_kind::mate);
 }
 
-battle_search::battle_search(goal_kind goal, aim_kind aim)
-    : goal_(goal), aim_(aim), table_(zeroed_table<entry>(table_entries))
+battle_search::battle_search(goal_kind goal, aim_kind aim, shared_table* table, const search_control* control)
+    : goal_(goal), aim_(aim), table_(table), control_(control)
 {
 }
 
@@ -64,37 +99,61 @@ bool battle_search::goal_move_exists(position* p) const
 
 bool battle_search::attacker_wins(position* p, int n)
 {
+    if (control_->stopped())
+        return false;
+    // A mate in one is found faster than the table is read: only checks are
+    // tried, and the table keeps its room for the longer results.
+    if (aim_ == aim_kind::direct && n == 1)
+        return goal_move_exists(p);
     const std::uint64_t key = p->key;
-    {
-        const entry& known = slot(key);
-        if (known.used && known.key == key && known.win_within <= n)
+    battle_entry known;
+    if (std::uint64_t data; table_->find(key, &data)) {
+        known = unpack(data);
+        if (known.win_within <= n)
             return true;
-        if (known.used && known.key == key && known.no_win_within >= n)
+        if (known.no_win_within >= n)
             return false;
     }
     bool wins = false;
+    move winner = no_move;
     if (aim_ == aim_kind::reflex && goal_move_exists(p)) {
         wins = false;  // he must reach the goal himself, which loses a reflex play
     } else if (aim_ == aim_kind::direct && n == 1) {
-        wins = goal_move_exists(p);
+        wins = each_goal_move(p, goal_, [&winner](move m) {
+            winner = m;
+            return true;
+        });
     } else {
         move_list list;
         legal_moves(*p, &list);
-        // Checks and captures first: they leave the defender fewest replies.
+        // The move that won here before first, then checks and captures:
+        // they leave the defender fewest replies.
         const check_squares checks(*p);
         int score[256];
-        for (int i = 0; i < list.size; i++)
-            score[i] = (gives_check(*p, checks, list.moves[i]) ? 2 : 0) + (is_capture(list.moves[i]) ? 1 : 0);
-        sort_by_score(&list, score);
-        wins = play_each(p, list, [this, p, n](move) { return move_wins(p, n); });
+        for (int i = 0; i < list.size; i++) {
+            const move m = list.moves[i];
+            score[i] = (m == known.best ? 1 << 30 : 0) + (gives_check(*p, checks, m) ? 1 << 29 : 0) +
+                       (is_capture(m) ? 1 << 28 : 0) + int(std::min<std::uint32_t>(won_[move_from(m)][move_to(m)], (1 << 28) - 1));
+        }
+        wins = play_by_score(p, &list, score, [this, p, n, &winner](move m) {
+            winner = m;
+            return move_wins(p, n);
+        });
     }
-    entry& e = slot(key);  // looked up again: the search below may have reused the slot
-    if (!e.used || e.key != key)
-        e = {key, not_proven, 0, true};
-    if (wins)
-        e.win_within = std::int8_t(std::min<int>(e.win_within, n));
-    else
-        e.no_win_within = std::int8_t(std::max<int>(e.no_win_within, n));
+    if (control_->stopped())
+        return false;
+    // Read again: another search, or this one below, may have learnt more.
+    battle_entry e;
+    if (std::uint64_t data; table_->find(key, &data))
+        e = unpack(data);
+    if (wins) {
+        e.win_within = std::min(e.win_within, n);
+        e.best = winner;
+        won_[move_from(winner)][move_to(winner)] += std::uint32_t(n * n);
+    } else {
+        e.no_win_within = std::max(e.no_win_within, n);
+    }
+    table_->store(key, pack(e));
     return wins;
 }
 
@@ -112,14 +171,29 @@ bool battle_search::move_wins(position* p, int n)
         return true;
     if (aim_ == aim_kind::reflex && n == 1)
         return false;
-    order_defences(&list, n);
-    const bool refuted = play_each(p, list, [this, p, n](move d) {
+    auto refutes = [this, p, n](move d) {
         if (reply_wins(p, n))
             return false;
         remember_refutation(d, n);
         return true;
-    });
-    return !refuted;
+    };
+    // The last refutation at this depth refutes again more often than not:
+    // tried before the others are even scored.
+    int first = 0;
+    const move* killer = std::find(list.begin(), list.end(), killer_[n]);
+    if (killer != list.end()) {
+        std::swap(list.moves[0], list.moves[killer - list.begin()]);
+        undo_record undo;
+        make(p, list.moves[0], &undo);
+        const bool refuted = refutes(list.moves[0]);
+        unmake(p, list.moves[0], undo);
+        if (refuted)
+            return false;
+        first = 1;
+    }
+    int score[256];
+    score_defences(list, n, score);
+    return !play_by_score(p, &list, score, refutes, first);
 }
 
 // The defender has just replied to the first of the attacker's n moves.
@@ -150,14 +224,12 @@ int battle_search::refutations(position* p, int n, int limit, move* found)
     return count;
 }
 
-void battle_search::order_defences(move_list* list, int ply)
+void battle_search::score_defences(const move_list& list, int ply, int* score) const
 {
-    int score[256];
-    for (int i = 0; i < list->size; i++) {
-        const move m = list->moves[i];
+    for (int i = 0; i < list.size; i++) {
+        const move m = list.moves[i];
         score[i] = m == killer_[ply] ? 1 << 30 : int(std::min<std::uint32_t>(refuted_[move_from(m)][move_to(m)], 1 << 28));
     }
-    sort_by_score(list, score);
 }
 
 void battle_search::remember_refutation(move m, int ply)
@@ -166,7 +238,10 @@ void battle_search::remember_refutation(move m, int ply)
     refuted_[move_from(m)][move_to(m)] += std::uint32_t(1 + ply * ply);
 }
 
-help_search::help_search(goal_kind goal) : goal_(goal), table_(zeroed_table<std::uint64_t>(line_table_entries)) {}
+help_search::help_search(goal_kind goal, shared_table* table, const search_control* control)
+    : goal_(goal), table_(table), control_(control)
+{
+}
 
 bool help_search::search(position* p, int plies_left)
 {
@@ -181,9 +256,7 @@ bool help_search::search(position* p, int plies_left)
         });
         return found;
     }
-    std::uint64_t& slot = table_.get()[p->key & (line_table_entries - 1)];
-    const std::uint64_t no_solution = no_solution_word(*p, plies_left);
-    if (slot == no_solution)
+    if (control_->stopped() || known_without_solution(*table_, *p, plies_left))
         return false;
     move_list list;
     legal_moves(*p, &list);
@@ -194,8 +267,8 @@ bool help_search::search(position* p, int plies_left)
         line_.pop_back();
         return false;
     });
-    if (!found)
-        slot = no_solution;
+    if (!found && !control_->stopped())
+        remember_without_solution(table_, *p, plies_left);
     return found;
 }
 
@@ -209,8 +282,24 @@ std::vector<std::vector<move>> help_search::solutions(position* p, int plies)
     return found_;
 }
 
-series_search::series_search(goal_kind goal, aim_kind aim)
-    : goal_(goal), aim_(aim), table_(zeroed_table<std::uint64_t>(line_table_entries))
+std::vector<std::vector<move>> help_search::solutions_after(position* p, move m, int plies)
+{
+    found_.clear();
+    line_.assign(1, m);
+    undo_record undo;
+    make(p, m, &undo);
+    if (plies == 1) {
+        if (!has_legal_move(*p) && goal_reached(*p, goal_))
+            found_.push_back(line_);
+    } else {
+        search(p, plies - 1);
+    }
+    unmake(p, m, undo);
+    return found_;
+}
+
+series_search::series_search(goal_kind goal, aim_kind aim, shared_table* table, const search_control* control)
+    : goal_(goal), aim_(aim), table_(table), control_(control)
 {
 }
 
@@ -259,28 +348,34 @@ bool series_search::search(position* p, int moves_left)
         });
         return found;
     }
-    std::uint64_t& slot = table_.get()[p->key & (line_table_entries - 1)];
-    const std::uint64_t no_solution = no_solution_word(*p, moves_left);
-    if (slot == no_solution)
+    if (control_->stopped() || known_without_solution(*table_, *p, moves_left))
         return false;
     move_list list;
     legal_moves(*p, &list);
     bool found = false;
     play_each(p, list, [&](move m) {
         line_.push_back(m);
-        if (moves_left == 1) {
-            found |= ends(p);
-        } else if (!in_check(*p)) {  // a check before the last move would leave the other side to answer it
-            undo_record pass;
-            make_null(p, &pass);
-            found |= search(p, moves_left - 1);
-            unmake_null(p, pass);
-        }
+        found |= after_move(p, moves_left);
         line_.pop_back();
         return false;
     });
-    if (!found)
-        slot = no_solution;
+    if (!found && !control_->stopped())
+        remember_without_solution(table_, *p, moves_left);
+    return found;
+}
+
+// A move of the series, the last of line_, has just been made with
+// moves_left counting it.
+bool series_search::after_move(position* p, int moves_left)
+{
+    if (moves_left == 1)
+        return ends(p);
+    if (in_check(*p))  // a check before the last move would leave the other side to answer it
+        return false;
+    undo_record pass;
+    make_null(p, &pass);
+    const bool found = search(p, moves_left - 1);
+    unmake_null(p, pass);
     return found;
 }
 
@@ -290,5 +385,16 @@ std::vector<std::vector<move>> series_search::solutions(position* p, int moves)
     line_.clear();
     line_.reserve(std::size_t(moves) + 1);
     search(p, moves);
+    return found_;
+}
+
+std::vector<std::vector<move>> series_search::solutions_after(position* p, move m, int moves)
+{
+    found_.clear();
+    line_.assign(1, m);
+    undo_record undo;
+    make(p, m, &undo);
+    after_move(p, moves);
+    unmake(p, m, undo);
     return found_;
 }

@@ -7,7 +7,8 @@
 // proven is kept in a transposition table allocated once, before the search.
 // Each search is a function of (position, plies or moves) that a caller may
 // run per first move; none of them knows about stated numbers, set play or
-// duplex.
+// duplex. Threads of one check each have their own search and share one
+// table; every search gives up, answering no, once its control is stopped.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +18,8 @@
 
 #include "chess/moves.h"
 #include "chess/stipulation.h"
-
-constexpr std::size_t table_entries = std::size_t(1) << 20;
-// Help and series play walk every sequence, many more positions than a
-// directmate visits: their table has more, smaller entries (64 MB, touched
-// only as used).
-constexpr std::size_t line_table_entries = std::size_t(1) << 23;
+#include "solve/search_control.h"
+#include "solve/shared_table.h"
 
 // The goal test. The side to move in p has no legal move: mate when it is in
 // check, stalemate when it is not; whichever the goal is not, is a failure.
@@ -59,7 +56,7 @@ bool each_goal_move(position* p, goal_kind goal, Found found)
 // attacker's own is his failure.
 class battle_search {
 public:
-    battle_search(goal_kind goal, aim_kind aim);
+    battle_search(goal_kind goal, aim_kind aim, shared_table* table, const search_control* control);
 
     // The attacker is to move: true when he wins within n moves (n >= 1).
     bool attacker_wins(position* p, int n);
@@ -72,25 +69,18 @@ public:
     bool must_reach_goal(position* p) const { return aim_ == aim_kind::reflex && goal_move_exists(p); }
 
 private:
-    struct entry {
-        std::uint64_t key;
-        std::int8_t win_within;     // proven: a win in this many moves or fewer (127: not proven)
-        std::int8_t no_win_within;  // proven: no win in this many moves or fewer (0: nothing proven)
-        bool used;                  // false in a fresh (zeroed) entry
-    };
-    entry& slot(std::uint64_t key) { return table_.get()[key & (table_entries - 1)]; }
     bool goal_move_exists(position* p) const;
     bool defender_loses(position* p, int n);
     bool reply_wins(position* p, int n);
-    void order_defences(move_list* list, int ply);
+    void score_defences(const move_list& list, int ply, int* score) const;
     void remember_refutation(move m, int ply);
 
     goal_kind goal_;
     aim_kind aim_;
-    // Zeroed pages from calloc: the part of the table a small problem never
-    // touches costs nothing, so a two-mover is checked in milliseconds.
-    std::unique_ptr<entry, decltype(&std::free)> table_;
+    shared_table* table_;
+    const search_control* control_;
     std::uint32_t refuted_[64][64] = {};  // how often a defence from a square to a square refuted
+    std::uint32_t won_[64][64] = {};      // how often an attacker's move from a square to a square won
     move killer_[64] = {};                // the last refutation seen at each depth
 };
 
@@ -99,16 +89,18 @@ private:
 // solution is returned as its moves.
 class help_search {
 public:
-    explicit help_search(goal_kind goal);
+    help_search(goal_kind goal, shared_table* table, const search_control* control);
     std::vector<std::vector<move>> solutions(position* p, int plies);
+    // The solutions that begin with the legal move m.
+    std::vector<std::vector<move>> solutions_after(position* p, move m, int plies);
 
 private:
     bool search(position* p, int plies_left);
 
     goal_kind goal_;
-    // No solution from this position in this many plies: the key with the
-    // plies in its low byte (the slot's index holds those bits of the key).
-    std::unique_ptr<std::uint64_t, decltype(&std::free)> table_;
+    // Per position, the plies from which it has no solution: one bit each.
+    shared_table* table_;
+    const search_control* control_;
     std::vector<move> line_;
     std::vector<std::vector<move>> found_;
 };
@@ -121,16 +113,20 @@ private:
 // solution).
 class series_search {
 public:
-    series_search(goal_kind goal, aim_kind aim);
+    series_search(goal_kind goal, aim_kind aim, shared_table* table, const search_control* control);
     std::vector<std::vector<move>> solutions(position* p, int moves);
+    // The solutions whose series begins with the legal move m.
+    std::vector<std::vector<move>> solutions_after(position* p, move m, int moves);
 
 private:
     bool search(position* p, int moves_left);
+    bool after_move(position* p, int moves_left);
     bool ends(position* p);
 
     goal_kind goal_;
     aim_kind aim_;
-    std::unique_ptr<std::uint64_t, decltype(&std::free)> table_;
+    shared_table* table_;
+    const search_control* control_;
     std::vector<move> line_;
     std::vector<std::vector<move>> found_;
 };

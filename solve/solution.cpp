@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 #include "solve/search.h"
 
@@ -112,36 +113,89 @@ first_move with_play(battle_search& search, position* p, move m, int length)
     return first;
 }
 
+std::vector<move> legal_list(const position& p)
+{
+    move_list list;
+    legal_moves(p, &list);
+    return {list.begin(), list.end()};
+}
+
+// A table to start with: larger for a longer search, which is sure to fill
+// it; pages are only paid for as they are touched, and it grows when it fills.
+std::size_t first_table_bytes(int moves)
+{
+    return std::size_t(1) << std::clamp(14 + 2 * moves, 20, 26);
+}
+
 }  // namespace
 
-battle_result check_battle(position p, const stipulation& task)
+battle_result check_battle(position p, const stipulation& task, search_control& control)
 {
-    // The table is large; it lives on the heap, made once per problem.
-    auto search = std::make_unique<battle_search>(task.goal, task.aim);
+    shared_table table(first_table_bytes(task.moves), table_memory_bound());
+    std::vector<std::unique_ptr<battle_search>> searches;
+    for (int t = 0; t < std::max(1, control.jobs); t++)
+        searches.push_back(std::make_unique<battle_search>(task.goal, task.aim, &table, &control));
+    battle_search& first_search = *searches[0];
+    const std::vector<move> moves = legal_list(p);
+    const int count = int(moves.size());
     battle_result result;
-    for (int n = 1; n <= task.moves && result.length == 0; n++)
-        if (search->attacker_wins(&p, n))
-            result.length = n;
-    if (result.length)
-        for (move m : moves_winning_in(*search, &p, result.length))
-            result.keys.push_back(with_play(*search, &p, m, result.length));
-    if (task.moves == 2 && result.length != 1 && !search->must_reach_goal(&p)) {
-        std::vector<move> tries;
-        std::vector<move> refutations;
-        after_each_move(&p, [&](move m) {
+    control.found.store(0);
+    // A round per length: every first move is tried at n before any at n + 1,
+    // so the first round in which one wins gives every key and no longer one.
+    std::vector<char> wins(moves.size());
+    for (int n = 1; n <= task.moves && result.length == 0 && !first_search.must_reach_goal(&p); n++) {
+        control.length.store(n);
+        const std::vector<char> finished = each_shared(count, control, int(searches.size()), [&](int t, int i) {
+            position q = p;
+            undo_record undo;
+            make(&q, moves[std::size_t(i)], &undo);
+            wins[std::size_t(i)] = searches[std::size_t(t)]->move_wins(&q, n);
+            if (wins[std::size_t(i)])
+                control.found.fetch_add(1);
+        });
+        for (int i = 0; i < count; i++)
+            if (finished[std::size_t(i)] && wins[std::size_t(i)]) {
+                result.length = n;
+                result.keys.push_back({moves[std::size_t(i)]});
+            }
+        if (control.stopped()) {
+            result.interrupted = true;
+            return result;
+        }
+        table.grow_if_filling();
+    }
+    // The play of each key, of each try and the set play: rounds of their own.
+    auto play_of = [&](std::vector<first_move>* firsts, int length) {
+        return each_shared(int(firsts->size()), control, int(searches.size()), [&](int t, int i) {
+            position q = p;
+            first_move& first = (*firsts)[std::size_t(i)];
+            first = with_play(*searches[std::size_t(t)], &q, first.played, length);
+        });
+    };
+    play_of(&result.keys, result.length);
+    if (task.moves == 2 && result.length != 1 && !first_search.must_reach_goal(&p)) {
+        std::vector<move> refutation(moves.size(), no_move);
+        each_shared(count, control, int(searches.size()), [&](int t, int i) {
+            position q = p;
+            undo_record undo;
+            make(&q, moves[std::size_t(i)], &undo);
             // A try is met by all defences but one: with a single legal reply
             // there is nothing it meets, so a check answered by the only
             // escape is no try.
             move_list defences;
-            legal_moves(p, &defences);
-            move refutation[2];
-            if (defences.size >= 2 && search->refutations(&p, 2, 2, refutation) == 1) {
-                tries.push_back(m);
-                refutations.push_back(refutation[0]);
-            }
+            legal_moves(q, &defences);
+            move found[2];
+            if (defences.size >= 2 && searches[std::size_t(t)]->refutations(&q, 2, 2, found) == 1)
+                refutation[std::size_t(i)] = found[0];
         });
-        for (std::size_t i = 0; i < tries.size(); i++) {
-            try_move t{with_play(*search, &p, tries[i], 2), refutations[i]};
+        std::vector<first_move> tries;
+        for (int i = 0; i < count; i++)
+            if (refutation[std::size_t(i)] != no_move)
+                tries.push_back({moves[std::size_t(i)]});
+        play_of(&tries, 2);
+        for (first_move& play : tries) {
+            const move refuted_by = refutation[std::size_t(std::find(moves.begin(), moves.end(), play.played) - moves.begin())];
+            try_move t{std::move(play), refuted_by};
             std::erase_if(t.play.variations, [&](const variation& v) { return v.defence == t.refutation; });
             result.tries.push_back(std::move(t));
         }
@@ -150,13 +204,20 @@ battle_result check_battle(position p, const stipulation& task)
     if (task.set_play && !in_check(p) && task.moves >= 2) {
         undo_record pass;
         make_null(&p, &pass);
-        after_each_move(&p, [&](move d) {
-            std::vector<move> answers = continuations(*search, &p, task.moves - 1);
-            if (!answers.empty())
-                result.set_play.push_back({d, std::move(answers)});
+        const std::vector<move> defences = legal_list(p);
+        std::vector<std::vector<move>> answers(defences.size());
+        each_shared(int(defences.size()), control, int(searches.size()), [&](int t, int i) {
+            position q = p;
+            undo_record undo;
+            make(&q, defences[std::size_t(i)], &undo);
+            answers[std::size_t(i)] = continuations(*searches[std::size_t(t)], &q, task.moves - 1);
         });
+        for (std::size_t i = 0; i < defences.size(); i++)
+            if (!answers[i].empty())
+                result.set_play.push_back({defences[i], std::move(answers[i])});
         unmake_null(&p, pass);
     }
+    result.interrupted = control.stopped();
     return result;
 }
 
@@ -165,35 +226,92 @@ int help_plies(const stipulation& task)
     return 2 * task.moves + (task.half ? 1 : 0);
 }
 
-line_result check_help(position p, const stipulation& task)
+namespace {
+
+// Every solution of `plies` from p, the first moves shared among the
+// searches; false when stopped, with the solutions of the first moves that
+// had finished.
+template <typename search_type>
+bool line_round(position p, int plies, std::vector<std::unique_ptr<search_type>>& searches, search_control& control,
+                std::vector<std::vector<move>>* solutions)
 {
-    auto search = std::make_unique<help_search>(task.goal);
+    const std::vector<move> moves = legal_list(p);
+    std::vector<std::vector<std::vector<move>>> per_move(moves.size());
+    const std::vector<char> finished =
+        each_shared(int(moves.size()), control, int(searches.size()), [&](int t, int i) {
+            position q = p;
+            per_move[std::size_t(i)] = searches[std::size_t(t)]->solutions_after(&q, moves[std::size_t(i)], plies);
+            control.found.fetch_add(int(per_move[std::size_t(i)].size()));
+        });
+    solutions->clear();
+    for (std::size_t i = 0; i < moves.size(); i++)
+        if (finished[i])
+            solutions->insert(solutions->end(), per_move[i].begin(), per_move[i].end());
+    return !control.stopped();
+}
+
+template <typename search_type>
+std::vector<std::unique_ptr<search_type>> searches_for(search_control& control, const stipulation& task,
+                                                       shared_table* table)
+{
+    std::vector<std::unique_ptr<search_type>> searches;
+    for (int t = 0; t < std::max(1, control.jobs); t++) {
+        if constexpr (std::is_same_v<search_type, help_search>)
+            searches.push_back(std::make_unique<help_search>(task.goal, table, &control));
+        else
+            searches.push_back(std::make_unique<series_search>(task.goal, task.aim, table, &control));
+    }
+    return searches;
+}
+
+}  // namespace
+
+line_result check_help(position p, const stipulation& task, search_control& control)
+{
     line_result result;
     const int plies = help_plies(task);
+    shared_table table(first_table_bytes(plies), table_memory_bound());
+    auto searches = searches_for<help_search>(control, task, &table);
+    control.found.store(0);
     // Shorter solutions begin with the same side: plies of the same parity.
     for (int n = plies % 2 == 0 ? 2 : 1; n <= plies && result.length == 0; n += 2) {
-        result.solutions = search->solutions(&p, n);
+        control.length.store(n);
+        const bool whole = line_round(p, n, searches, control, &result.solutions);
         if (!result.solutions.empty())
             result.length = n;
+        if (!whole) {
+            result.interrupted = true;
+            return result;
+        }
+        table.grow_if_filling();
     }
     result.set_play_asked = task.set_play;
     if (task.set_play && !in_check(p) && plies >= 2) {
         undo_record pass;
         make_null(&p, &pass);
-        result.set_play = search->solutions(&p, plies - 1);
+        line_round(p, plies - 1, searches, control, &result.set_play);
         unmake_null(&p, pass);
     }
+    result.interrupted = control.stopped();
     return result;
 }
 
-line_result check_series(position p, const stipulation& task)
+line_result check_series(position p, const stipulation& task, search_control& control)
 {
-    auto search = std::make_unique<series_search>(task.goal, task.aim);
     line_result result;
+    shared_table table(first_table_bytes(task.moves), table_memory_bound());
+    auto searches = searches_for<series_search>(control, task, &table);
+    control.found.store(0);
     for (int n = 1; n <= task.moves && result.length == 0; n++) {
-        result.solutions = search->solutions(&p, n);
+        control.length.store(n);
+        const bool whole = line_round(p, n, searches, control, &result.solutions);
         if (!result.solutions.empty())
             result.length = n;
+        if (!whole) {
+            result.interrupted = true;
+            return result;
+        }
+        table.grow_if_filling();
     }
     return result;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "render/list_outcome.h"
+#include "layout/list_outcome.h"
 #include "render/output_names.h"
 #include "render/position.h"
 #include "tests/support/test_support.h"
@@ -143,16 +143,19 @@ struct lines_row {
     std::vector<int> lines;  // the list line of each position
     std::string settled;     // 'x' for a position written or failed, '.' for one never reported
     std::string expected;
+    std::string checked_english = {};  // the solver's words for the same lines, when given
 };
 
 const lines_row lines_rows[] = {
     {"all_written", {3, 4, 5}, "xxx", ""},
     {"one_line", {3, 4, 5}, "x.x", "строка 4 не записана"},
     {"one_range_across_lines_between", {12, 13, 20, 40, 57}, "....x", "строки 12–40 не записаны"},
-    {"two_ranges", {12, 13, 40, 41, 57}, "..xx.", "строки 12–13, 57 не записаны"},
+    {"two_ranges", {12, 13, 40, 41, 57}, "..xx.", "строки 12–13, 57 не записаны", "lines 12-13, 57 not checked"},
+    {"one_line_unchecked", {3, 4, 5}, "x.x", "строка 4 не записана", "line 4 not checked"},
     {"many_ranges_are_cut", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24},
      ".x.x.x.x.x.x.x.x.x.x.x.x",
-     "строки 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, … (всего 12) не записаны"},
+     "строки 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, … (всего 12) не записаны",
+     "lines 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, ... (12 in all) not checked"},
 };
 
 class unwritten_lines : public testing::TestWithParam<lines_row> {};
@@ -164,6 +167,14 @@ TEST_P(unwritten_lines, are_named_in_compact_ranges)
     for (char c : row.settled)
         settled.push_back(c == 'x');
     EXPECT_EQ(lines_not_written(row.lines, settled), row.expected);
+    if (!row.checked_english.empty()) {
+        EXPECT_EQ(lines_not_checked(row.lines, settled, true), row.checked_english);
+    }
+    if (!row.expected.empty()) {
+        std::string checked = row.expected;
+        checked.replace(checked.rfind("записан"), std::string("записан").size(), "проверен");
+        EXPECT_EQ(lines_not_checked(row.lines, settled, false), checked);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(rows, unwritten_lines, testing::ValuesIn(lines_rows),

@@ -3,6 +3,7 @@
 // refuse with one line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -110,6 +111,40 @@ TEST(solve_program, checks_a_list_line_by_line_and_fails_when_a_line_could_not_b
                      "chess-diagram-solve: строка 4: условие «Выигрыш» не понято: нужно, например, #2, s#3, r#2, =3, "
                      "s=2, h#2, h=2.5, ser-#3, ser-h#5, ser-s#3 или «Мат в 2 хода», «Обратный мат в 3 хода», "
                      "«Кооперативный мат в 2 хода, 2 решения», «Selfmate in 3», «Helpmate in 2.5»\n");
+}
+
+TEST(solve_program, prints_the_same_on_one_processor_and_on_two)
+{
+    // A problem of every genre, then a list of them all: threads share a
+    // problem's first moves, processes a list's lines.
+    const std::vector<std::pair<std::string, std::string>> problems = {
+        {"5nr1/1B6/1p3p2/1p1P1Kp1/1p1kN1Q1/1P1p1Pp1/3P1p2/q5r1 w - - 0 1", "#6"},
+        {"8/8/7N/7p/6Pp/7k/8/1B2B2K w - - 0 1", "s#3"},
+        {"8/8/8/8/1p6/k7/p7/K1R1Q3 w - - 0 1", "r#2"},
+        {"8/1P2K2k/8/8/8/8/8/8 w - - 0 1", "=3"},
+        {"8/8/8/8/1p4Q1/k7/p7/K6b w - - 0 1", "s=2"},
+        {"6K1/6n1/8/8/7P/8/5k1n/7R w - - 0 1", "h#3.5"},
+        {"8/4P3/K1b5/8/8/2B5/7b/2k5 b - - 0 1", "h=3"},
+        {"8/6K1/8/8/8/4n2k/8/6R1 w - - 0 1", "ser-#5"},
+        {"8/8/K7/8/3p1r2/4k3/1RP5/8 b - - 0 1", "ser-h#7"},
+        {"8/8/8/2p5/7b/kpR5/p7/K7 w - - 0 1", "ser-s#3"},
+    };
+    temp_folder folder;
+    std::string list;
+    for (const auto& [fen, stipulation] : problems) {
+        const run_result one = solve({"--fen", fen, "--stipulation", stipulation, "--jobs", "1"});
+        const run_result two = solve({"--fen", fen, "--stipulation", stipulation, "--jobs", "2"});
+        EXPECT_EQ(one.status, 0) << one.err;
+        EXPECT_EQ(two.out, one.out) << stipulation;
+        list += fen + "\t" + stipulation + "\n";
+    }
+    ASSERT_TRUE(write_file_bytes(folder.file("list.txt"), {list.begin(), list.end()}));
+    const run_result one = solve({"--list", folder.file("list.txt"), "--jobs", "1", "--notation", "en"});
+    const run_result two = solve({"--list", folder.file("list.txt"), "--jobs", "2", "--notation", "en"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'), long(problems.size())) << one.out;
+    EXPECT_EQ(two.out, one.out);
+    EXPECT_EQ(two.err, "");
 }
 
 TEST(solve_program, checks_a_diagram_the_renderer_drew)
@@ -248,6 +283,8 @@ TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
         {{"--list", "/nonexistent/list.txt", "--twin", "b) Kd5-e5"}, "--twin и --as относятся к --fen и --read"},
         {{"--problem", "p.txt", "--duplex"}, "--problem берёт позиции, условия и близнецов из файла"},
         {{"--problem", "/nonexistent/p.txt"}, "не удалось открыть файл задач «/nonexistent/p.txt»: No such file or directory"},
+        {{"--fen", start, "--stipulation", "#2", "--jobs", "0"}, "--jobs «0»: нужно число процессоров от 1 до 256"},
+        {{"--fen", start, "--stipulation", "#2", "--jobs", "two"}, "--jobs «two»: нужно число процессоров от 1 до 256"},
     };
     for (const refusal_row& row : rows) {
         const run_result r = solve(row.arguments);

@@ -25,6 +25,10 @@ void outcome_settle(list_outcome* outcome, int index, bool written);
 // Long lists of ranges are cut, with the count of lines.
 std::string lines_not_written(const std::vector<int>& lines, const std::vector<char>& settled);
 
+// The same for a check of a list that was cut short: "строки 12–40 не
+// проверены" / "lines 12-40 not checked".
+std::string lines_not_checked(const std::vector<int>& lines, const std::vector<char>& settled, bool english);
+
 // Ends the progress line and says in one line which worker did not end well
 // and what was not written. True when everything was written.
 bool outcome_finish(const list_outcome& outcome, const position_list& list, bool workers_well,

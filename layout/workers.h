@@ -40,6 +40,9 @@ struct worker_job {
     void (*gone)(void* job, int worker);
 };
 
+// The processors this program may run on (its affinity), at least 1.
+int processor_count();
+
 // How many workers `units` pieces of work are worth here: one per processor
 // the program may run on, fewer for a short list.
 int worker_count(int units);

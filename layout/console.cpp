@@ -1,6 +1,6 @@
 // The progress line is redrawn in place with a carriage return; wiping it
 // means writing spaces over it, which every terminal understands.
-#include "render/console.h"
+#include "layout/console.h"
 
 #include <atomic>
 #include <chrono>
@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr char program[] = "chess-diagram-render: ";
+std::string program = "chess-diagram: ";  // what console_start names, with ": "
 constexpr auto redraw_interval = std::chrono::milliseconds(100);
 
 std::string progress_text;             // what the progress line is to show; empty when none
@@ -74,10 +74,15 @@ void draw()
 
 }  // namespace
 
+void console_start(const char* program_name)
+{
+    program = std::string(program_name) + ": ";
+}
+
 void report_problem(const std::string& line)
 {
     wipe();
-    std::fprintf(stderr, "%s%s\n", program, one_line(line).c_str());
+    std::fprintf(stderr, "%s%s\n", program.c_str(), one_line(line).c_str());
     if (!progress_text.empty())
         draw();
     std::fflush(stderr);
@@ -91,6 +96,27 @@ void progress_show(int done, int total)
     progress_text = program + std::to_string(done) + " из " + std::to_string(total);
     if (first || done == total || std::chrono::steady_clock::now() - last_drawn >= redraw_interval)
         draw();
+}
+
+void progress_show_text(const std::string& text)
+{
+    if (!on_terminal())
+        return;
+    const bool first = progress_text.empty();
+    progress_text = program + one_line(text);
+    if (first || std::chrono::steady_clock::now() - last_drawn >= redraw_interval)
+        draw();
+}
+
+void progress_clear()
+{
+    if (progress_text.empty())
+        return;
+    wipe();
+    std::fflush(stderr);
+    progress_text.clear();
+    drawn_text.clear();
+    progress_columns.store(0);
 }
 
 void progress_end()
@@ -119,4 +145,10 @@ void progress_wipe_from_signal()
         left -= n;
     }
     (void)!write(STDERR_FILENO, "\r", 1);
+}
+
+void program_name_from_signal()
+{
+    // Set once at start, before any handler is installed, and never again.
+    (void)!write(STDERR_FILENO, program.data(), program.size());
 }

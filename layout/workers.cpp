@@ -1,8 +1,7 @@
 // Each report is a small header and its payload; a worker that dies leaves
-// at most a cut-off report, which is dropped. The square set is loaded
-// before the fork and shared; the display, which cannot be shared, is
-// opened by each worker.
-#include "render/workers.h"
+// at most a cut-off report, which is dropped. What the parent loaded before
+// the fork is shared; what cannot be shared (a display) the share opens.
+#include "layout/workers.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,8 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "render/diagram_files.h"
-#include "render/interruption.h"
+#include "layout/interruption.h"
 #include "toolkit/safe_write.h"
 
 namespace {
@@ -201,7 +199,6 @@ bool wait_for_workers(std::vector<worker_state>* workers, std::string* abnormal)
 {
     interruption_become_worker(parent, worker);
     pthread_sigmask(SIG_SETMASK, &mask, nullptr);
-    open_display_if_any();
     job.share(job.job, worker, job.workers, fd);
     report_send(fd, report_kind::finished, worker);
     _exit(0);
@@ -259,13 +256,17 @@ void report_send(int fd, report_kind kind, int index, std::string_view payload)
         _exit(1);
 }
 
-int worker_count(int units)
+int processor_count()
 {
     cpu_set_t allowed;
-    long processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? CPU_COUNT(&allowed)
-                                                                           : sysconf(_SC_NPROCESSORS_ONLN);
-    processors = std::max(1L, processors);
-    return int(std::min<long>({processors, long(most_workers), long(std::max(1, units / positions_per_worker))}));
+    const long processors = sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? CPU_COUNT(&allowed)
+                                                                                 : sysconf(_SC_NPROCESSORS_ONLN);
+    return int(std::max(1L, processors));
+}
+
+int worker_count(int units)
+{
+    return std::min({processor_count(), most_workers, std::max(1, units / positions_per_worker)});
 }
 
 bool workers_run(const worker_job& job, std::string* abnormal)

@@ -1,7 +1,7 @@
 // Everything a handler here does is safe in a signal handler: kill, waitpid,
 // unlink through the safe write's table, write and _exit. The workers are
 // sent SIGTERM, which they answer by removing their temporaries and ending.
-#include "render/interruption.h"
+#include "layout/interruption.h"
 
 #include <atomic>
 #include <cerrno>
@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "render/console.h"
+#include "layout/console.h"
 #include "toolkit/safe_write.h"
 
 namespace {
@@ -20,6 +20,8 @@ namespace {
 std::atomic<pid_t> workers[most_workers];
 static_assert(std::atomic<pid_t>::is_always_lock_free);
 pid_t parent_pid = 0;  // in a worker
+std::atomic<int> noted_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr int ended_by_signal = 128;
 
@@ -28,13 +30,25 @@ void say(const char* text)
     (void)!write(STDERR_FILENO, text, std::strlen(text));
 }
 
-void end_program(int signal)
+void end_workers()
 {
     for (std::atomic<pid_t>& worker : workers)
         if (const pid_t pid = worker.load()) {
             kill(pid, SIGTERM);
             kill(pid, SIGCONT);  // a stopped worker could not end
         }
+}
+
+void note_signal(int signal)
+{
+    if (noted_signal.load() == 0)
+        noted_signal.store(signal);
+    end_workers();
+}
+
+void end_program(int signal)
+{
+    end_workers();
     for (std::atomic<pid_t>& worker : workers)
         if (const pid_t pid = worker.load())
             while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
@@ -43,8 +57,9 @@ void end_program(int signal)
         safe_write_remove_pending_part(part);
     safe_write_remove_pending();
     progress_wipe_from_signal();
-    say(signal == SIGINT ? "chess-diagram-render: прервано (SIGINT), недописанные файлы удалены\n"
-                         : "chess-diagram-render: остановлено (SIGTERM), недописанные файлы удалены\n");
+    program_name_from_signal();
+    say(signal == SIGINT ? "прервано (SIGINT), недописанные файлы удалены\n"
+                         : "остановлено (SIGTERM), недописанные файлы удалены\n");
     _exit(ended_by_signal + signal);
 }
 
@@ -79,6 +94,18 @@ void interruption_install()
     std::signal(SIGCHLD, SIG_DFL);
     handle(SIGINT, end_program, false);
     handle(SIGTERM, end_program, false);
+}
+
+void interruption_install_noted()
+{
+    std::signal(SIGCHLD, SIG_DFL);
+    handle(SIGINT, note_signal, false);
+    handle(SIGTERM, note_signal, false);
+}
+
+int interruption_signal()
+{
+    return noted_signal.load();
 }
 
 void interruption_note_worker(int worker, pid_t pid)

@@ -1,7 +1,9 @@
-// How the renderer ends when it is interrupted (Ctrl-C, SIGTERM): its
-// workers are ended and waited for, every temporary file of every process is
-// removed, one line says so, and the status is the usual 128 + the signal's
-// number (130, 143). Workers end with their parent, however it ends.
+// How a command-line program ends when it is interrupted (Ctrl-C, SIGTERM).
+// The renderer ends at once: its workers are ended and waited for, every
+// temporary file of every process is removed, one line says so, and the
+// status is the usual 128 + the signal's number (130, 143). The solver only
+// notes the signal and ends its work itself, to print what it had proven.
+// Workers end with their parent, however it ends.
 #pragma once
 
 #include <sys/types.h>
@@ -14,6 +16,11 @@ constexpr int most_workers = 8;
 // ignore stays ignored. SIGCHLD is reset too: started with it ignored, the
 // program could not learn how its workers ended.
 void interruption_install();
+// The same, but the handler only notes the signal for interruption_signal()
+// and ends the workers; the program ends itself when it sees it.
+void interruption_install_noted();
+// 0 until SIGINT or SIGTERM arrived under interruption_install_noted, then that signal.
+int interruption_signal();
 
 // The parent notes each worker it forked (pid 0 when it has been waited for),
 // so the handler can end it.
