@@ -24,6 +24,8 @@ std::atomic<int> noted_signal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr int ended_by_signal = 128;
+// How long a worker cut off from its parent waits for the parent to be gone.
+constexpr int parent_end_wait_ms = 2000;
 
 void say(const char* text)
 {
@@ -123,8 +125,22 @@ void interruption_become_worker(pid_t parent, int worker)
     // SIGTERM is how the parent ends a worker, so it is always handled here.
     handle(SIGTERM, end_worker, true);
     handle(SIGINT, end_worker, false);
+    // A report to a parent that is gone fails with EPIPE instead of ending the
+    // worker outright, so that the parent's temporaries are still removed.
+    std::signal(SIGPIPE, SIG_IGN);
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     // The parent may have ended before the line above took effect.
     if (getppid() != parent)
         raise(SIGTERM);
+}
+
+void interruption_worker_cut_off()
+{
+    // Usually the SIGTERM the parent's end sends arrives during this wait.
+    for (int waited = 0; getppid() == parent_pid && waited < parent_end_wait_ms; waited++)
+        usleep(1000);
+    safe_write_remove_pending();
+    if (getppid() != parent_pid)
+        safe_write_remove_pending_part(0);
+    _exit(1);
 }

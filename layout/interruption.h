@@ -30,3 +30,9 @@ void interruption_note_worker(int worker, pid_t pid);
 // does, removes its own temporaries when ended, and the parent's as well
 // when the parent went first.
 void interruption_become_worker(pid_t parent, int worker);
+
+// In a worker whose report could not be written: the parent has ended, or
+// is ending, and closed the pipe. Its files close a moment before it is gone,
+// so this waits briefly for that, removes what it must as when ended, and
+// exits with status 1.
+[[noreturn]] void interruption_worker_cut_off();

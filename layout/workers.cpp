@@ -253,7 +253,7 @@ void report_send(int fd, report_kind kind, int index, std::string_view payload)
     const report_header header{kind, index, std::uint32_t(payload.size())};
     // A parent that is gone ends the worker: its work has no one to go to.
     if (!write_all(fd, &header, sizeof header) || !write_all(fd, payload.data(), payload.size()))
-        _exit(1);
+        interruption_worker_cut_off();
 }
 
 int processor_count()

@@ -5,12 +5,15 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "chess/command_line.h"
 #include "chess/fen.h"
 #include "chess/piece_list.h"
 #include "chess/position_list.h"
 #include "chess/position_text.h"
 #include "chess/quoted_input.h"
+#include "tests/support/test_support.h"
 
 using namespace std::string_literals;
 
@@ -38,6 +41,7 @@ const fen_row fen_rows[] = {
     {"shredder_letters", start + " w HAha -", "=" + start + " w KQkq -"},
     {"xfen_inner_rook_files", start + " w Bg -", "=" + start + " w Bg -"},
     {"en_passant_square", start + " b - e3 0 1", "=" + start + " b - e3 0 1"},
+    {"en_passant_on_the_h_file", start + " w - h6 0 1", "=" + start + " w - h6 0 1"},
     {"epd_four_fields", wac1 + " w - - bm Qg6; id \"WAC.001\";", "=" + wac1 + " w - -"},
     {"epd_after_full_fen", wac1 + " w - - 0 1 bm Qg6; id \"WAC 001; x\";", "=" + wac1 + " w - - 0 1"},
     {"epd_last_semicolon_missing", wac1 + " w - - id \"a\"", "=" + wac1 + " w - -"},
@@ -214,6 +218,11 @@ TEST(quoted_input, is_one_short_line_of_utf8_whatever_the_input)
         {"\xC0\x80\xED\xA0\x80", "«\\xc0\\x80\\xed\\xa0\\x80»"},  // an overlong NUL, a surrogate
         {"\xD0", "«\\xd0»"},                                      // a letter cut short
         {"x\xE2\x80\xA8y\xEF\xBB\xBF", "«x\\u2028y\\ufeff»"},
+        {"\xC2\x85|\xC2\xA9", "«\\u0085|\xC2\xA9»"},          // a C1 control beside ©
+        {"\xF0\x9F\x98\x80", "«\xF0\x9F\x98\x80»"},            // a four-byte character shows as it is
+        {"\xF4\x90\x80\x80", "«\\xf4\\x90\\x80\\x80»"},    // past U+10FFFF
+        {"\xE0\x80\xAF", "«\\xe0\\x80\\xaf»"},                // an overlong slash
+        {"\xD0" "A\xE2\x82" "B", "«\\xd0A\\xe2\\x82B»"},      // sequences cut short by a letter
         {"ab\0c"s, "«ab\\0c» (NUL на позиции 3)"},
         {std::string(61, 'x'), "«" + std::string(60, 'x') + "…»"},
         {std::string(60, 'x'), "«" + std::string(60, 'x') + "»"},
@@ -233,15 +242,16 @@ TEST(position_list, reads_lines_as_other_programs_write_them)
                              wac1 + " w - - bm Qg6; id \"WAC.001\";\n" + start +
                              "\tMatt in 2 Z\xfcgen\n"  // Latin-1
                              "8/8/8/8/8/8/8/8 W\tMate in 2\n" +
-                             start + "\tMate\x01 in 2\n";
+                             start + "\tMate\x01 in 2\n" +
+                             wac1 + " w - - id \"first\" \"second\";\n";  // only the first operand names it
     position_list parsed;
     position_list_parse(list, &parsed);
-    ASSERT_EQ(parsed.positions.size(), 4u);
-    EXPECT_EQ(parsed.position_lines, 6);
+    ASSERT_EQ(parsed.positions.size(), 5u);
+    EXPECT_EQ(parsed.position_lines, 7);
     const struct {
         int line;
         const char* task;
-    } expected[] = {{1, "Мат в 2 хода"}, {4, "Mate in 2"}, {5, "WAC.001"}, {6, "Matt in 2 Zügen"}};
+    } expected[] = {{1, "Мат в 2 хода"}, {4, "Mate in 2"}, {5, "WAC.001"}, {6, "Matt in 2 Zügen"}, {9, "first"}};
     for (std::size_t i = 0; i < std::size(expected); i++) {
         EXPECT_EQ(parsed.positions[i].line, expected[i].line);
         EXPECT_EQ(parsed.positions[i].task_text, expected[i].task);
@@ -252,12 +262,62 @@ TEST(position_list, reads_lines_as_other_programs_write_them)
     EXPECT_EQ(parsed.errors[1].rfind("строка 8: в тексте задания управляющий знак", 0), 0u) << parsed.errors[1];
 }
 
+TEST(position_list, reads_a_file_and_names_one_it_cannot_open)
+{
+    temp_folder folder;
+    const std::string text = start + "\tМат в 2 хода\n";
+    ASSERT_TRUE(write_file_bytes(folder.file("list.txt"), {text.begin(), text.end()}));
+    position_list parsed;
+    std::string error;
+    ASSERT_TRUE(position_list_read(folder.file("list.txt"), &parsed, &error)) << error;
+    ASSERT_EQ(parsed.positions.size(), 1u);
+    EXPECT_EQ(parsed.positions[0].task_text, "Мат в 2 хода");
+    EXPECT_FALSE(position_list_read(folder.file("missing.txt"), &parsed, &error));
+    EXPECT_EQ(error, "не удалось открыть список «" + folder.file("missing.txt") + "»: No such file or directory");
+    EXPECT_FALSE(position_list_read(folder.file(""), &parsed, &error)) << "a folder is no list";
+    EXPECT_EQ(error.rfind("не удалось прочитать список", 0), 0u) << error;
+}
+
 TEST(position_list, comments_alone_give_no_position_lines)
 {
     position_list parsed;
     position_list_parse("\xEF\xBB\xBF# only a comment\n\n   \n", &parsed);
     EXPECT_EQ(parsed.position_lines, 0);
     EXPECT_TRUE(parsed.errors.empty());
+}
+
+TEST(command_line, takes_the_value_after_the_option_or_after_equals)
+{
+    const struct {
+        std::vector<std::string> arguments;  // argv from argv[1]; the option read is the first
+        std::string expected;                // "name=value, next index" or "!part of the refusal"
+    } rows[] = {
+        {{"--fen", "8/8 w"}, "--fen=8/8 w, 2"},
+        {{"--fen=8/8 w", "x"}, "--fen=8/8 w, 1"},
+        {{"--text=a=b"}, "--text=a=b, 1"},
+        {{"--text="}, "--text=, 1"},
+        {{"-o", "-"}, "-o=-, 2"},
+        {{"-o=d.jpg"}, "!неизвестный ключ «-o=d.jpg»"},  // only long options take "="
+        {{"--fen"}, "!у ключа --fen нет значения"},
+        {{"--bogus=1"}, "!неизвестный ключ «--bogus=1» (справка: --help)"},
+    };
+    const auto known = [](std::string_view name) { return name == "--fen" || name == "--text" || name == "-o"; };
+    for (const auto& row : rows) {
+        std::vector<char*> argv{const_cast<char*>("program")};
+        for (const std::string& argument : row.arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        int i = 1;
+        command_line_option option;
+        std::string error;
+        const bool read = read_command_line_option(int(argv.size()), argv.data(), &i, known, &option, &error);
+        if (row.expected[0] == '!') {
+            EXPECT_FALSE(read) << row.expected;
+            EXPECT_EQ(error.rfind(row.expected.substr(1), 0), 0u) << error;
+            continue;
+        }
+        ASSERT_TRUE(read) << error;
+        EXPECT_EQ(std::string(option.name) + "=" + option.value + ", " + std::to_string(i), row.expected);
+    }
 }
 
 }  // namespace

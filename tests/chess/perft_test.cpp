@@ -37,6 +37,11 @@ const perft_row perft_rows[] = {
     // Not published: an en passant square no double step could have left (a pawn
     // "behind" e3 on e2) is ignored; the count is that of the same board with "-".
     {"en_passant_wrong_rank", "4k3/8/8/8/8/8/3Pp3/4K3 w - e3 0 1", 2, 24},
+    // Counted by hand at depth 1 (Kd1, Kd2, Kf1: in double check the bishop may not take
+    // the knight, nor the rook block the file), deeper by Debian's stockfish.
+    {"double_check_only_the_king_moves", "4r1k1/8/8/8/R7/3n4/2B5/4K3 w - - 0 1", 3, 1462},
+    // After Nxh8 Black may no longer castle short, though f8 and g8 are free and safe.
+    {"rook_taken_at_home_loses_its_castling", "r3k2r/8/6N1/8/8/8/8/4K3 w kq - 0 1", 2, 251},
 };
 
 class perft_count : public testing::TestWithParam<perft_row> {};

@@ -225,6 +225,12 @@ class FlatColours(unittest.TestCase):
         comments = os.path.join(broken, "comments.txt")
         with open(comments, "w") as listing:
             listing.write("# nothing but comments\n\n# and blank lines\n")
+        # A list of two whose second diagram cannot be written: a folder has its name.
+        two = os.path.join(broken, "two.txt")
+        with open(two, "w") as listing:
+            listing.write(empty + "\n" + empty + "\n")
+        partial = os.path.join(broken, "partial")
+        os.makedirs(os.path.join(partial, "002.jpg"))
         # Each case: its arguments (with -o and --data added), and what its one line must name.
         cases = [
             (["--fen", "8/8/8/8/8/8/8"], "рядов"),
@@ -251,6 +257,8 @@ class FlatColours(unittest.TestCase):
             (["--read", claims_huge], "32767 × 32767"),
             (["--read", self.out("nowhere.jpg")], "«" + self.out("nowhere.jpg") + "»"),
             (["--read", comments], "не JPEG"),
+            (["--read", other, "--sheets", self.out("bad.pdf")], "только --data"),
+            (["--list", two, "-o", partial + "/"], "строка 2"),
             (["--fen", empty, "--ring", "e4,e0"], "«e0»"),
             (["--fen", empty, "--cross", "e4", "--ring", "e4"], "e4"),
             (["--fen", empty, "--bogus"], "--bogus"),
@@ -283,6 +291,15 @@ class FlatColours(unittest.TestCase):
         result = render("--fen", empty, "--data", self.data)
         self.assertEqual((result.returncode, len(result.stderr.splitlines())), (1, 1))
         self.assertIn("-o", result.stderr)
+        # No descriptor left for a worker's pipe: one line, and no file. Its own
+        # session, so that a stray signal to "the group" cannot reach the test.
+        os.mkdir(os.path.join(broken, "none"))
+        result = subprocess.run(["prlimit", "--nofile=4", RENDER, "--list", two, "--data", self.data, "-o",
+                                 os.path.join(broken, "none") + "/"], capture_output=True, text=True,
+                                start_new_session=True, env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
+        self.assertEqual((result.returncode, len(result.stderr.splitlines())), (1, 1), result.stderr)
+        self.assertIn("не удалось запустить обработчик", result.stderr)
+        self.assertEqual(os.listdir(os.path.join(broken, "none")), [])
 
     def test_text_as_people_paste_it_is_drawn_and_read_back(self):
         fen = "r3k2r/8/8/8/8/8/8/R3K2R"
@@ -480,27 +497,54 @@ class FlatColours(unittest.TestCase):
             self.assertRegex(line, r"^chess-diagram-render: (строка \d+: текст задания шире.*|\d+ из 1000)$")
         self.assertEqual(screen[-1], "chess-diagram-render: 1000 из 1000")
 
-    def start_list(self, *arguments, **options):
+    def start_list(self, *arguments, count=3000, **options):
         env = dict(os.environ)
         env.pop("DISPLAY", None)
-        return subprocess.Popen([RENDER, "--list", self.long_list(3000), "--data", self.data, *arguments],
+        return subprocess.Popen([RENDER, "--list", self.long_list(count), "--data", self.data, *arguments],
                                 stderr=subprocess.PIPE, text=True, env=env, **options)
 
-    def workers_once_drawing(self, program, folder):
+    def workers_once_drawing(self, program, folder, files=40):
         """The worker processes, once the first diagrams are written."""
-        wait_until(lambda: len(os.listdir(folder)) >= 40, timeout=60)
+        wait_until(lambda: len(os.listdir(folder)) >= files, timeout=60)
         workers = subprocess.run(["pgrep", "-P", str(program.pid)], capture_output=True, text=True).stdout.split()
         self.assertTrue(workers)
         return [int(pid) for pid in workers]
 
+    @staticmethod
+    def process_state(pid):
+        """The state letter /proc gives (R, S, T, Z...), or "X" once the process is gone."""
+        try:
+            with open(f"/proc/{pid}/stat") as status:
+                return status.read().rsplit(")", 1)[1].split()[0]
+        except (FileNotFoundError, ProcessLookupError):
+            return "X"
+
     def assert_all_ended(self, pids):
+        # Only a zombie (or nothing) may be left: a worker that still runs writes on.
         for pid in pids:
-            # Only a zombie (or nothing) may be left: a worker that still runs writes on.
+            self.assertIn(self.process_state(pid), "ZX", pid)
+
+    def stop_while_writing(self, pid, folder):
+        """Stops the worker at a moment it holds a diagram's hidden temporary in
+        folder open: it is inside its chunk, and that diagram has not been
+        renamed into place, since the temporary is closed before the rename.
+        Elsewhere it is let go on and stopped again."""
+        folder = os.path.realpath(folder)
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            os.kill(pid, signal.SIGSTOP)
+            self.assertTrue(wait_until(lambda: self.process_state(pid) in "TZX", timeout=30), pid)
+            if self.process_state(pid) != "T":
+                break
             try:
-                with open(f"/proc/{pid}/stat") as status:
-                    self.assertIn(status.read().split()[2], "ZX", pid)
+                targets = [os.readlink(f"/proc/{pid}/fd/{fd}") for fd in os.listdir(f"/proc/{pid}/fd")]
             except FileNotFoundError:
-                pass
+                targets = []  # a descriptor closed between listing and reading: look again
+            if any(os.path.dirname(target) == folder and os.path.basename(target).startswith(".")
+                   for target in targets):
+                return
+            os.kill(pid, signal.SIGCONT)
+        self.fail(f"worker {pid} was never seen writing a diagram")
 
     def assert_only_diagrams_in(self, folder):
         self.assertEqual([name for name in os.listdir(folder) if not re.fullmatch(r"\d{4}\.jpg", name)], [])
@@ -512,7 +556,10 @@ class FlatColours(unittest.TestCase):
         os.mkdir(out)
         program = self.start_list("-o", out + "/",
                                   preexec_fn=lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN))
-        workers = self.workers_once_drawing(program, out)
+        # Caught from the first file on: a test starved of the processor for
+        # long must still find the list unfinished.
+        workers = self.workers_once_drawing(program, out, files=1)
+        self.stop_while_writing(workers[0], out)
         os.kill(workers[0], signal.SIGKILL)
         errors = program.communicate()[1]
         self.assertEqual(program.returncode, 1)
@@ -533,8 +580,11 @@ class FlatColours(unittest.TestCase):
                                              (signal.SIGKILL, False, -9, "")):
             out = self.out(f"out-{sent}")
             os.mkdir(out)
+            # Started as from a terminal: a test run in the background has SIGINT
+            # ignored, which the program rightly keeps.
             program = self.start_list("-o", out + "/", "--sheets", os.path.join(out, "sheets.pdf"),
-                                      start_new_session=True)
+                                      start_new_session=True,
+                                      preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
             workers = self.workers_once_drawing(program, out)
             time.sleep(0.2)
             if to_group:
@@ -545,7 +595,8 @@ class FlatColours(unittest.TestCase):
             self.assertEqual(program.returncode, status, errors)
             self.assertEqual(len(errors.splitlines()), 1 if said else 0, errors)
             self.assertIn(said, errors)
-            time.sleep(0.5)  # workers of a killed parent end on their own
+            # Workers of a killed parent end on their own, once they next report.
+            wait_until(lambda: all(self.process_state(pid) in "ZX" for pid in workers), timeout=60)
             self.assert_all_ended(workers)
             self.assert_only_diagrams_in(out)
 

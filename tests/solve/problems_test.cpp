@@ -54,6 +54,10 @@ struct problem_row {
 // stalemate: 1.Nc5 takes a4 and a6, the rook b5 and b4; the king is not in check.
 // selfstalemate: 1.Qf3+ Bxf3 leaves the white king on a1 no move, stalemated, as the genre wants.
 // series_helpmate: Black walks into the corner and blocks g2 and h2; Rf3 mates.
+// discovered_mates: each king move off the eighth rank opens Ra8 onto h8, g7 and h7 are Black's own;
+// 1.Kc8 and 1.Ke8 stay on the rank.
+// stalemate_is_no_mate: 1.Be5 (or Bd6, Bc7) takes b8 and leaves Black no move, but not in check; a
+// king and a bishop never mate.
 const problem_row problem_rows[] = {
     {"sound", "8/4K2k/8/1p1R4/8/8/8/8 w - - 0 1", "#3", "sound: one solution", "threat: 2.Rh5#"},
     {"cooked", "5k2/8/3N2K1/8/8/1R6/8/8 w - - 0 1", "Mate in 2", "cooked: 1.Re3! 1.Rb7!", "1...Kg8 2.Rb8#"},
@@ -100,6 +104,8 @@ const problem_row problem_rows[] = {
      "1.Rxc5 2.Rh5 3.Rxh4 b2#"},
     {"series_stalemate", "8/3K4/3B4/3N4/k7/8/8/8 w - - 0 1", "ser-=4, 4 solutions", "sound: 4 solutions",
      "1.Kc6 2.Kc5 3.Kc4 4.Bb4="},
+    {"discovered_mates", "R2K3k/6pp/8/8/8/8/8/8 w - - 0 1", "#1", "cooked: 1.Kc7#! 1.Kd7#! 1.Ke7#!", "1.Kd7#!"},
+    {"stalemate_is_no_mate", "k7/8/1K6/8/5B2/8/8/8 w - - 0 1", "#2", "no solution", ""},
 };
 
 // The side that begins, as the program sets it up.

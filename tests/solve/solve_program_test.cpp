@@ -101,12 +101,14 @@ TEST(solve_program, checks_a_list_line_by_line_and_fails_when_a_line_could_not_b
                              "8/8/8/8/8/8/8/k7\tМат в 2 хода\r\n"
                              "5k2/8/3N2K1/8/8/1R6/8/8\tВыигрыш\r\n"
                              "7k/1R6/6n1/7B/8/8/7K/8\tКооперативный мат в 2 хода\r\n"
-                             "7k/1R6/6n1/7B/8/8/7K/8\th#2 дуплекс\r\n";
+                             "7k/1R6/6n1/7B/8/8/7K/8\th#2 дуплекс\r\n"
+                             "8/3k4/8/8/8/8/6R1/K6R w - - 0 1\tМат в 5 ходов\r\n";
     ASSERT_TRUE(write_file_bytes(folder.file("list.txt"), {list.begin(), list.end()}));
     const run_result r = solve({"--list", folder.file("list.txt")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "строка 2: короткое решение: мат в 1 ход\nстрока 5: корректна: одно решение\n"
-                     "строка 6: корректна: одно решение; дуплекс: решения нет\n");
+                     "строка 6: корректна: одно решение; дуплекс: решения нет\n"
+                     "строка 7: короткое решение: мат в 4 хода\n");
     EXPECT_EQ(r.err, "chess-diagram-solve: строка 3: у белых нет короля\n"
                      "chess-diagram-solve: строка 4: условие «Выигрыш» не понято: нужно, например, #2, s#3, r#2, =3, "
                      "s=2, h#2, h=2.5, ser-#3, ser-h#5, ser-s#3 или «Мат в 2 хода», «Обратный мат в 3 хода», "
@@ -269,6 +271,7 @@ TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
         {{"--fen", start, "--stipulation", "#0"}, "условие «#0» не понято"},
         {{"--fen", start, "--stipulation", "h#"}, "условие «h#» не понято"},
         {{"--fen", start, "--stipulation", "Мат в два хода"}, "условие «Мат в два хода» не понято"},
+        {{"--fen", start, "--stipulation", "#99999999999"}, "условие «#99999999999» не понято"},
         {{"--fen", start}, "для --fen нужно --stipulation УСЛОВИЕ, например --stipulation '#2'"},
         {{"--fen", start, "--stipulation", "#2", "--notation", "de"}, "--notation «de»: нужно en или ru"},
         {{"--perft", "0", "--fen", start}, "--perft «0»: нужно число ходов от 1 до 9"},
