@@ -124,54 +124,6 @@ TEST(twin_reading, writes_the_twin_as_a_diagram_prints_it)
     EXPECT_EQ(twin_solver_text(t), "continued move d5 e5 remove f3");
 }
 
-struct stipulation_row {
-    const char* input;
-    const char* russian;  // or "!part of the refusal"
-    const char* english;
-};
-
-TEST(stipulation_text, orthodox_short_forms_become_task_texts_and_the_rest_is_refused)
-{
-    const stipulation_row rows[] = {
-        {"#2", "Мат в 2 хода", "Mate in 2"},
-        {"s#5", "Обратный мат в 5 ходов", "Selfmate in 5"},
-        {"R#21", "Рефлексный мат в 21 ход", "Reflexmate in 21"},
-        {"=12", "Пат в 12 ходов", "Stalemate in 12"},
-        {"s=3", "Обратный пат в 3 хода", "Selfstalemate in 3"},
-        {"h# 2.5", "Кооперативный мат в 2,5 хода", "Helpmate in 2.5"},
-        {"h=1", "Кооперативный пат в 1 ход", "Helpstalemate in 1"},
-        {"ser-#11", "Серийный мат в 11 ходов", "Series-mate in 11"},
-        {"ser-=4", "Серийный пат в 4 хода", "Series-stalemate in 4"},
-        {"ser-h#7", "Серийный кооперативный мат в 7 ходов", "Series-helpmate in 7"},
-        {"ser-h=3", "Серийный кооперативный пат в 3 хода", "Series-helpstalemate in 3"},
-        {"ser-s#6", "Серийный обратный мат в 6 ходов", "Series-selfmate in 6"},
-        {"hs#3", "!не ортодоксальный жанр", ""},
-        {"semi-r#2", "!не ортодоксальный жанр", ""},
-        {"exact-h#3", "!не ортодоксальный жанр", ""},
-        {"pser-h#6", "!не ортодоксальный жанр", ""},
-        {"reci-h#2", "!не ортодоксальный жанр", ""},
-        {"dia6.5", "!не ортодоксальный жанр", ""},
-        {"h#0.5", "Кооперативный мат в 0,5 хода", "Helpmate in 0.5"},
-        {"#0", "!не от 1 до 30", ""},
-        {"#2.5", "!половина хода бывает только у h# и h=", ""},
-        {"#31", "!не от 1 до 30", ""},
-        {"#", "!не ортодоксальный жанр", ""},
-    };
-    for (const stipulation_row& row : rows) {
-        stipulation s;
-        std::string error;
-        const bool read = stipulation_read_short(row.input, &s, &error);
-        if (row.russian[0] == '!') {
-            EXPECT_FALSE(read) << row.input;
-            EXPECT_NE(error.find(row.russian + 1), std::string::npos) << error;
-            continue;
-        }
-        ASSERT_TRUE(read) << row.input << ": " << error;
-        EXPECT_EQ(stipulation_task_text(s, notation::russian), row.russian);
-        EXPECT_EQ(stipulation_task_text(s, notation::english), row.english);
-    }
-}
-
 // A read problem in one line: FEN, stipulation, stated solutions, the set
 // options, twins in the solver's words.
 std::string summary(const problem_record& p)

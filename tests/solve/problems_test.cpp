@@ -567,61 +567,6 @@ TEST_P(random_problems, solver_agrees_with_brute_force)
 INSTANTIATE_TEST_SUITE_P(differential, random_problems, testing::ValuesIn(random_problem_rows),
                          [](const testing::TestParamInfo<random_problem_row>& row) { return row.param.name; });
 
-TEST(stipulation, reads_short_forms_and_task_texts_as_typed)
-{
-    const struct {
-        const char* text;
-        const char* short_form;  // as read back
-        int solutions = 1;
-        bool set_play = false;
-        bool duplex = false;
-    } rows[] = {
-        {"#2", "#2"}, {" #3 ", "#3"}, {"# 2", "#2"}, {"h#2", "h#2"}, {"H#3", "h#3"}, {"Мат в 1 ход", "#1"},
-        {"Мат в 2 хода", "#2"}, {"Мат в 4 хода", "#4"}, {"Мат в 5 ходов", "#5"}, {"МАТ В 3 ХОДА", "#3"},
-        {"мат в 2 хода.", "#2"}, {"Мат\xC2\xA0в 2  хода\r\n", "#2"}, {"Кооперативный мат в 2 хода", "h#2"},
-        {"кооперативный мат в 3 хода", "h#3"}, {"Mate in 2", "#2"}, {"mate in 3 moves", "#3"},
-        {"Mate in 1 move", "#1"}, {"Helpmate in 2", "h#2"}, {"HELPMATE IN 4 MOVES", "h#4"},
-        {"Мат в 30 ходов", "#30"}, {"#21", "#21"},
-        // Every genre, short and in both languages.
-        {"s#3", "s#3"}, {"S#2", "s#2"}, {"r#2", "r#2"}, {"=3", "=3"}, {"s=2", "s=2"}, {"h=2", "h=2"},
-        {"h#2.5", "h#2.5"}, {"h#2,5", "h#2.5"}, {"h#2\xC2\xBD", "h#2.5"}, {"h=1.5", "h=1.5"},
-        {"ser-#3", "ser-#3"}, {"ser-=4", "ser-=4"}, {"ser-h#7", "ser-h#7"}, {"ser-h=4", "ser-h=4"},
-        {"SER-S#3", "ser-s#3"}, {"Обратный мат в 2 хода", "s#2"}, {"Рефлексный мат в 2 хода", "r#2"},
-        {"Пат в 3 хода", "=3"}, {"Обратный пат в 2 хода", "s=2"}, {"Кооперативный пат в 2 хода", "h=2"},
-        {"Кооперативный мат в 2,5 хода", "h#2.5"}, {"Кооперативный мат в 2.5 хода", "h#2.5"},
-        {"Серийный мат в 3 хода", "ser-#3"}, {"Серийный пат в 4 хода", "ser-=4"},
-        {"Серийный кооперативный мат в 5 ходов", "ser-h#5"}, {"Серийный кооперативный пат в 4 хода", "ser-h=4"},
-        {"Серийный обратный мат в 3 хода", "ser-s#3"}, {"Selfmate in 3", "s#3"}, {"Reflexmate in 2", "r#2"},
-        {"Stalemate in 3 moves", "=3"}, {"Selfstalemate in 2", "s=2"}, {"Helpmate in 2.5", "h#2.5"},
-        {"Helpstalemate in 3", "h=3"}, {"Series-mate in 3", "ser-#3"}, {"Series-stalemate in 4", "ser-=4"},
-        {"Series-helpmate in 7", "ser-h#7"}, {"Series helpmate in 7", "ser-h#7"},
-        {"Series-helpstalemate in 4", "ser-h=4"}, {"Series-selfmate in 3", "ser-s#3"},
-        // Stated numbers, set play and duplex.
-        {"h#2, 2 solutions", "h#2", 2}, {"h#2 (2 sol.)", "h#2", 2}, {"h#2 2 solutions", "h#2", 2},
-        {"Кооперативный мат в 2 хода, 2 решения", "h#2", 2}, {"Кооперативный мат в 3 хода, 5 решений.", "h#3", 5},
-        {"Кооперативный мат в 2,5 хода, 21 решение", "h#2.5", 21}, {"Helpmate in 2, 3 solutions", "h#2", 3},
-{"h#0.5", "h#0.5"}, {"#2*", "#2", 1, true}, {"h#2*", "h#2", 1, true}, {"h#2* (2 sol.)", "h#2", 2, true},
-        {"h#2 дуплекс", "h#2", 1, false, true}, {"Helpmate in 2, duplex", "h#2", 1, false, true},
-        {"Кооперативный мат в 2 хода, 2 решения, дуплекс", "h#2", 2, false, true},
-    };
-    for (const auto& row : rows) {
-        stipulation read;
-        std::string error;
-        ASSERT_TRUE(stipulation_read(row.text, &read, &error)) << row.text << ": " << error;
-        EXPECT_EQ(stipulation_short_form(read), row.short_form) << row.text;
-        EXPECT_EQ(read.solutions, row.solutions) << row.text;
-        EXPECT_EQ(read.set_play, row.set_play) << row.text;
-        EXPECT_EQ(read.duplex, row.duplex) << row.text;
-    }
-    // Genres there are none of, and numbers out of range.
-    for (const char* text : {"r=2", "s#2.5", "#2.5", "ser-h#2.5", "ser-r#3", "ser-s=3", "#0", "#31", "h#", "x#2",
-                             "Мат в два хода", "h#2, 0 solutions", "Обратный кооперативный мат в 2 хода"}) {
-        stipulation read;
-        std::string error;
-        EXPECT_FALSE(stipulation_read(text, &read, &error)) << text;
-    }
-}
-
 }  // namespace
 
 namespace {
