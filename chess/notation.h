@@ -6,9 +6,8 @@
 
 #include <string>
 
+#include "chess/language.h"
 #include "chess/position.h"
-
-enum class notation { russian, english };
 
 // The move, legal in p, with + or # when it checks or mates, = when it stalemates.
 std::string move_text(const position& p, move m, notation language);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "chess/position_text.h"
 #include "chess/quoted_input.h"
 
 namespace {
@@ -59,7 +60,7 @@ void parse_line(std::string_view line, int line_number, position_list* list)
     listed_position entry{line_number, ++list->position_lines, {}, {}};
     const std::size_t tab = line.find('\t');
     std::string error;
-    if (fen_read(line.substr(0, tab), &entry.position, &error)) {
+    if (position_text_read(line.substr(0, tab), &entry.position, &error)) {
         const std::string_view task = tab == std::string_view::npos ? std::string_view() : trimmed(line.substr(tab + 1));
         entry.task_text = utf8_task_text(tab == std::string_view::npos ? entry.position.epd_id : task);
         if (has_control_character(entry.task_text))

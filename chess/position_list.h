@@ -1,5 +1,5 @@
 // The list format both front ends read: one position a line, a FEN (or an
-// EPD line), a tab, the task text. Blank lines and lines starting with # are
+// EPD line, or a piece list), a tab, the task text. Blank lines and lines starting with # are
 // skipped; a byte-order mark at the start of the file, LF, CRLF and CR line
 // ends are all fine. An EPD line without a tab takes its id operation's
 // string as the task text. A line that does not read is kept as an error

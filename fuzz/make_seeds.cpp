@@ -4,6 +4,7 @@
 // targets that load through the whole registry.
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -134,6 +135,39 @@ bool write_pasted_input_seeds(const std::string& folder)
     return ok;
 }
 
+bool write_text_seeds(const std::string& folder, const char* prefix, std::initializer_list<const char*> seeds)
+{
+    bool ok = true;
+    int i = 0;
+    for (const char* seed : seeds) {
+        std::FILE* file = std::fopen((folder + "/" + prefix + "-" + std::to_string(i++)).c_str(), "wb");
+        ok = file && std::fputs(seed, file) >= 0 && std::fclose(file) == 0 && ok;
+    }
+    return ok;
+}
+
+// Piece lists, twins and problem files as composers and databases write them.
+bool write_problem_seeds(const std::string& folder, std::string_view target)
+{
+    if (target == "problem_text_fuzz")
+        return write_text_seeds(folder, "list",
+                                {"White: Kh1 Qd1 Sf3 Pg2 Black: Kh8 Ph7 (4+2)", "Белые: Крh1 Фd1 Кf3 g2 Чёрные: Крh8 h7",
+                                 "Weiß: Kh1 Dd1 Tf1 Lc1 Sf3 Bg2 Schwarz: Kh8", "w: Ka1 Pa2b3c4; b: Kh8"});
+    if (target == "twin_fuzz")
+        return write_text_seeds(folder, "twin",
+                                {"b) Kd5→e5", "+c) −Sf3, +bBe7", "b) Кр d5→e5", "b) a1↔h8", "b) 90°",
+                                 "continued move d5 e5 remove f3 add white Pc3d4", "mirror a1<-->h1 shift a1 b2 polish"});
+    if (target == "solver_input_fuzz")
+        return write_text_seeds(folder, "solver",
+                                {"title T\nauthor A\npieces white kd5 sf3 black ke7 pb7\nstip h#2\n"
+                                 "option setplay whitetoplay\ntwin move d5 e5\ntwin cont rem f3\nnext\n"
+                                 "forsyth 6k1/6K1/40Q\nstip #1\nend\n"});
+    return write_text_seeds(folder, "yaml",
+                            {"authors: [A]\nsource: {name: S, date: {year: 1965}}\nalgebraic:\n  white: [Kh1, Sf3]\n"
+                             "  black: [Kh8]\nstipulation: \"#2\"\nintended-solutions: 2.1\n"
+                             "twins: {b: Move h1 g1, c: Continued Remove f3}\n---\nalgebraic: {white: [Kh1]}\n"});
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -144,8 +178,11 @@ int main(int argc, char** argv)
     }
     std::string_view target = argv[1];
     std::string folder = argv[2];
-    const bool text = target == "position_fuzz" || target == "pasted_input_fuzz";
-    bool ok = target == "position_fuzz"       ? write_position_seeds(folder)
+    const bool problems = target == "problem_text_fuzz" || target == "twin_fuzz" ||
+                          target == "solver_input_fuzz" || target == "yaml_problem_fuzz";
+    const bool text = target == "position_fuzz" || target == "pasted_input_fuzz" || problems;
+    bool ok = problems                        ? write_problem_seeds(folder, target)
+              : target == "position_fuzz"     ? write_position_seeds(folder)
               : target == "pasted_input_fuzz" ? write_pasted_input_seeds(folder)
                                               : write_bmp_seeds(folder);
     if (target != "bmp_decode_fuzz" && !text)

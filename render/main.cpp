@@ -1,11 +1,12 @@
-// chess-diagram-render: the editor's diagrams from positions written as FEN,
-// print sheets of them as PDF, and positions read back from diagrams. It
+// chess-diagram-render: the editor's diagrams from positions written as FEN
+// or piece lists and from problem files, print sheets of them as PDF, and
+// positions read back from diagrams, also as problem files. It
 // draws through the same layers as the editor, so the look is the editor's.
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "chess/fen.h"
+#include "chess/position_text.h"
 #include "chess/position_list.h"
 #include "chess/quoted_input.h"
 #include "layout/quoted_file_name.h"
@@ -23,6 +24,7 @@
 #include "layout/interruption.h"
 #include "render/listed_diagrams.h"
 #include "render/options.h"
+#include "render/problem_diagrams.h"
 #include "render/sheets_pdf.h"
 
 namespace {
@@ -62,10 +64,12 @@ bool check_task_text(const std::string& task_text, std::string* error)
     return error->empty();
 }
 
-bool read_position(const render_options& options, board_position* position, std::string* error)
+bool read_position(const render_options& options, board_position* position, std::string* task_text,
+                   std::string* error)
 {
     fen_record record;
-    if (!fen_read(options.fen, &record, error))
+    if (!position_text_read(options.fen, &record, error) ||
+        !task_text_with_twins(options.task_text, record, options.twins, options.count, task_text, error))
         return false;
     *position = board_from_fen(record);
     for (const std::string& squares : options.cross_squares)
@@ -74,19 +78,19 @@ bool read_position(const render_options& options, board_position* position, std:
     for (const std::string& squares : options.ring_squares)
         if (!place_markers(squares, ring_marker, position, error))
             return false;
-    return check_task_text(options.task_text, error);
+    return check_task_text(*task_text, error);
 }
 
 int render_one(const render_options& options)
 {
     board_position position;
     output_target output;
-    std::string error, warning;
-    if (!read_position(options, &position, &error) || !output_target_read(options.output, &output, &error) ||
+    std::string error, warning, task_text;
+    if (!read_position(options, &position, &task_text, &error) || !output_target_read(options.output, &output, &error) ||
         !start_imaging(options, &error))
         return fail(error);
     open_display_if_any();
-    if (!draw_position(position, options.task_text, &error, &warning))
+    if (!draw_position(position, task_text, &error, &warning))
         return fail(error);
     if (!warning.empty())
         report_problem(warning);
@@ -95,17 +99,22 @@ int render_one(const render_options& options)
     return 0;
 }
 
+// A list of positions, or a file of problems made into one.
 int render_list(const render_options& options)
 {
     position_list list;
     output_target output;
     std::string error;
-    if (!position_list_read(options.list_file, &list, &error))
+    const bool problems = options.mode == render_mode::problem_file;
+    if (problems ? !check_task_text(options.task_text, &error) ||
+                       !problem_file_diagrams(options.problem_file, options.task_text, options.count, &list, &error)
+                 : !position_list_read(options.list_file, &list, &error))
         return fail(error);
     for (const std::string& line : list.errors)
         report_problem(line);
     if (list.position_lines == 0)
-        return fail("в списке " + quoted_file_name(options.list_file) + " нет ни одной позиции");
+        return fail(problems ? "в файле " + quoted_file_name(options.problem_file) + " нет ни одной задачи"
+                             : "в списке " + quoted_file_name(options.list_file) + " нет ни одной позиции");
     if (list.positions.empty())
         return 1;  // every position line is bad, and each has been said
     if ((!options.output.empty() && !output_target_read(options.output, &output, &error)) ||
@@ -137,7 +146,16 @@ int read_back(const render_options& options)
     board_position position;
     if (!start_imaging(options, &error) || !read_back_diagram(options.read_file, &position, &error))
         return fail(error);
-    print_read_position(position);
+    if (options.read_as.empty()) {
+        print_read_position(position);
+        return 0;
+    }
+    fen_record record;
+    record.squares = fen_squares(position);
+    std::string text;
+    if (!problem_text_as(options.read_as, record, options.stipulation, options.author, options.source, &text, &error))
+        return fail(error);
+    std::fputs(text.c_str(), stdout);
     return 0;
 }
 
@@ -154,9 +172,10 @@ int main(int argc, char** argv)
     switch (options.mode) {
     case render_mode::help: std::fputs(render_usage, stdout); return 0;
     case render_mode::one_position: return render_one(options);
-    case render_mode::position_list: return render_list(options);
+    case render_mode::position_list:
+    case render_mode::problem_file: return render_list(options);
     case render_mode::read_back: return read_back(options);
     case render_mode::none: break;
     }
-    return fail("нужен один из ключей --fen, --list или --read");
+    return fail("нужен один из ключей --fen, --list, --problem или --read");
 }

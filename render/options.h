@@ -1,11 +1,12 @@
-// The renderer's command line: one of three modes (a position given as FEN,
-// a list of positions, a diagram to read back) and what each mode takes.
+// The renderer's command line: one of four modes (a position given as FEN or
+// a piece list, a list of positions, a file of problems, a diagram to read
+// back) and what each mode takes.
 #pragma once
 
 #include <string>
 #include <vector>
 
-enum class render_mode { none, help, one_position, position_list, read_back };
+enum class render_mode { none, help, one_position, position_list, problem_file, read_back };
 
 struct render_options {
     render_mode mode = render_mode::none;
@@ -18,6 +19,13 @@ struct render_options {
     std::string list_file;
     std::string sheets_pdf;
     std::string read_file;
+    std::string problem_file;
+    std::vector<std::string> twins;  // with --fen: "b) Kd5→e5", one a twin
+    bool count = false;              // the piece count after the task text
+    std::string read_as;             // with --read: fen, pieces, popeye or yaml
+    std::string stipulation;         // for --as popeye|yaml: the short form
+    std::string author;
+    std::string source;
 };
 
 // Fills options from argv; on a usage error returns false with one line

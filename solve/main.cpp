@@ -2,18 +2,23 @@
 // every orthodox genre. In battle play (#, s#, r#, =, s=) it finds every key
 // (so a cook shows), the threats, the solution tree and the tries of a
 // two-mover; in help and series play every solution. It reads the same FEN
-// and task texts as the editor and the renderer. One problem's first moves
-// are shared among threads, a list's lines among processes; on a terminal a
-// long check shows its progress, and Ctrl-C prints what was proven.
+// and task texts as the editor and the renderer, and the problem files of the
+// standard solver and of problem databases, twin by twin. One problem's first
+// moves are shared among threads, a list's lines among processes; on a
+// terminal a long check shows its progress, and Ctrl-C prints what was proven.
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "chess/moves.h"
+#include "chess/problem_file.h"
+#include "chess/problem_writer.h"
 #include "chess/position_list.h"
+#include "chess/position_text.h"
 #include "chess/quoted_input.h"
 #include "layout/console.h"
 #include "layout/interruption.h"
@@ -22,6 +27,7 @@
 #include "solve/listed_problems.h"
 #include "solve/options.h"
 #include "solve/problem_check.h"
+#include "solve/problem_report.h"
 
 namespace {
 
@@ -53,10 +59,9 @@ std::string progress_text(const search_control& control, std::chrono::steady_clo
            std::to_string(seconds) + " с";
 }
 
-// Runs the check on threads of its own while this one waits: it passes on
+// Runs a check on threads of its own while this one waits: it passes on
 // an interruption and, past a second, keeps a progress line on a terminal.
-bool check_watched(const fen_record& record, const stipulation& task, const solve_options& options,
-                   problem_report* report, std::string* error)
+bool run_watched(const solve_options& options, const std::function<bool(search_control&)>& work)
 {
     search_control control;
     control.jobs = jobs_of(options);
@@ -64,7 +69,7 @@ bool check_watched(const fen_record& record, const stipulation& task, const solv
     std::condition_variable ended;
     bool done = false, checked = false;
     std::thread check([&] {
-        checked = problem_check(record, task, options.language, report, error, control);
+        checked = work(control);
         std::lock_guard<std::mutex> lock(mutex);
         done = true;
         ended.notify_one();
@@ -84,6 +89,22 @@ bool check_watched(const fen_record& record, const stipulation& task, const solv
     return checked;
 }
 
+bool check_watched(const fen_record& record, const stipulation& task, const solve_options& options,
+                   problem_report* report, std::string* error)
+{
+    return run_watched(options, [&](search_control& control) {
+        return problem_check(record, task, options.language, report, error, control);
+    });
+}
+
+// A problem with its twins, its report put together as --problem prints it.
+bool parts_watched(const problem_record& problem, int number, const solve_options& options, std::string* report)
+{
+    return run_watched(options, [&](search_control& control) {
+        return problem_parts_report(problem, number, options.language, report, control);
+    });
+}
+
 // 0, or 128 + the signal that cut the check short.
 int checked_status()
 {
@@ -101,6 +122,45 @@ bool task_read(const std::string& text, const solve_options& options, stipulatio
     return true;
 }
 
+// A --fen or --read problem as a file would hold it: the stipulation's short
+// form, its stated number of solutions, set play and duplex as options, and
+// the twins of --twin. A twin that does not fit the position is a fault of
+// the command line, said as one.
+bool problem_from_command_line(const solve_options& options, const fen_record& record, const stipulation& task,
+                               problem_record* problem, std::string* error)
+{
+    problem->position = record;
+    problem->options.set_play = task.set_play;
+    problem->options.duplex = task.duplex;
+    if (task.solutions > 1 && !problem_stated_set(std::to_string(task.solutions), problem, error))
+        return false;
+    std::vector<problem_part> parts;
+    return problem_stipulation_set(stipulation_short_form(task), problem, error) &&
+           problem_twins_add_written(options.twins, problem, error) && problem_finish(problem, error) &&
+           problem_parts(*problem, options.language, &parts, error);
+}
+
+// A --fen or --read position with twins, or to be written out: checked as a
+// file's problem is, then written in the format asked for with the solutions.
+int solve_as_problem(const solve_options& options, const fen_record& record, const stipulation& task)
+{
+    problem_record problem;
+    std::string error, report;
+    if (!problem_from_command_line(options, record, task, &problem, &error))
+        return fail(error);
+    const bool checked = parts_watched(problem, 1, options, &report);
+    // The head line names a file's problem; one given on the command line needs none.
+    report.erase(0, report.find('\n') + 1);
+    if (options.write_as.empty()) {
+        std::fputs(report.c_str(), stdout);
+    } else {
+        problem.solution = report;
+        std::fputs((options.write_as == "popeye" ? solver_input_write(problem) : yaml_problem_write(problem)).c_str(),
+                   stdout);
+    }
+    return !checked ? 1 : checked_status();
+}
+
 // A position from --fen or from the diagram --read names.
 int solve_one(const solve_options& options)
 {
@@ -113,8 +173,12 @@ int solve_one(const solve_options& options)
         return fail(error);
     const bool have_record = options.mode == solve_mode::diagram
                                  ? diagram_position_from_module(options.read_file, options.data_folder, &record, &error)
-                                 : fen_read(options.fen, &record, &error);
-    if (!have_record || !check_watched(record, task, options, &report, &error))
+                                 : position_text_read(options.fen, &record, &error);
+    if (!have_record)
+        return fail(error);
+    if (!options.twins.empty() || !options.write_as.empty())
+        return solve_as_problem(options, record, task);
+    if (!check_watched(record, task, options, &report, &error))
         return fail(error);
     std::fputs(report.text.c_str(), stdout);
     return checked_status();
@@ -156,6 +220,40 @@ int solve_list(const solve_options& options)
     return status == 0 && !list.errors.empty() ? 1 : status;
 }
 
+// Every problem of the file, each under its head line; a problem that is not
+// read or not checked is named on standard error and the rest go on.
+int solve_problem_file(const solve_options& options)
+{
+    problem_file file;
+    std::string error;
+    if (!problem_file_open(options.problem_file, &file, &error))
+        return fail(error);
+    bool every_problem_checked = true;
+    int problems = 0;
+    for (problem_entry entry; problem_file_next(&file, &entry);) {
+        problems++;
+        if (!entry.read) {
+            fail(entry.error);
+            every_problem_checked = false;
+            continue;
+        }
+        std::string report;
+        every_problem_checked = parts_watched(entry.record, entry.number, options, &report) && every_problem_checked;
+        std::printf("%s%s", problems > 1 ? "\n" : "", report.c_str());
+        std::fflush(stdout);
+        // What was proven of the problem cut short is printed; the rest are left.
+        if (interruption_signal()) {
+            report_problem("проверка прервана на задаче " + std::to_string(entry.number) +
+                           "; следующие задачи файла не проверены");
+            break;
+        }
+    }
+    problem_file_close(&file);
+    if (problems == 0)
+        return fail("в файле " + quoted_input(options.problem_file) + " нет ни одной задачи");
+    return !every_problem_checked ? 1 : checked_status();
+}
+
 int count_perft(const solve_options& options)
 {
     fen_record record;
@@ -164,7 +262,7 @@ int count_perft(const solve_options& options)
     const std::string& depth = options.perft_depth;
     if (depth.size() != 1 || depth[0] < '1' || depth[0] > '9')
         return fail("--perft " + quoted_input(depth) + ": нужно число ходов от 1 до 9");
-    if (!fen_read(options.fen, &record, &error))
+    if (!position_text_read(options.fen, &record, &error))
         return fail(error);
     p = position_from_fen(record);
     if (std::string problem = position_problem(p); !problem.empty())
@@ -188,8 +286,9 @@ int main(int argc, char** argv)
     case solve_mode::one_problem:
     case solve_mode::diagram: return solve_one(options);
     case solve_mode::problem_list: return solve_list(options);
+    case solve_mode::problem_file: return solve_problem_file(options);
     case solve_mode::perft: return count_perft(options);
     case solve_mode::none: break;
     }
-    return fail("нужен --fen, --list или --read (справка: --help)");
+    return fail("нужен --fen, --list, --problem или --read (справка: --help)");
 }

@@ -12,12 +12,15 @@ const char solve_usage[] =
     "  chess-diagram-solve --fen FEN --stipulation УСЛОВИЕ [--set-play] [--duplex] [--notation en]\n"
     "  chess-diagram-solve --list СПИСОК [--stipulation УСЛОВИЕ] [--notation en]\n"
     "  chess-diagram-solve --read ДИАГРАММА.jpg --stipulation УСЛОВИЕ [--data ПАПКА] [--notation en]\n"
+    "  chess-diagram-solve --problem ФАЙЛ [--notation en]\n"
+    "  chess-diagram-solve --fen FEN --stipulation УСЛОВИЕ [--twin БЛИЗНЕЦ …] [--as popeye|yaml]\n"
     "  chess-diagram-solve --perft N --fen FEN\n"
     "\n"
     "Проверяет шахматную задачу любого ортодоксального жанра: все ключи (побочные решения), угрозы,\n"
     "варианты и ложные следы, все решения кооперативных и серийных задач.\n"
     "\n"
-    "  --fen FEN              позиция (FEN или EPD; одно поле доски тоже годится)\n"
+    "  --fen FEN              позиция (FEN или EPD; одно поле доски тоже годится) или список фигур:\n"
+    "                         «White: Kh1 Qd1 Sf3 Black: Kh8 (3+1)», «Белые: Крh1 Фd1 Кf3 Чёрные: Крh8»\n"
     "  --stipulation УСЛОВИЕ  краткая запись или текст задания (N от 1 до 30):\n"
     "                           #N     мат в N ходов               «Мат в N ходов», «Mate in N»\n"
     "                           s#N    обратный мат                «Обратный мат в N ходов», «Selfmate in N»\n"
@@ -33,6 +36,14 @@ const char solve_usage[] =
     "                         «*» для мнимой игры (h#2*) и «дуплекс»\n"
     "  --set-play             мнимая игра перед решением\n"
     "  --duplex               решить ещё и с обменом ролей цветов\n"
+    "  --problem ФАЙЛ         задачи из файла решателя (begin … end) или записей YAML задачников;\n"
+    "                         каждая задача и каждый близнец проверяются в любом жанре выше,\n"
+    "                         с SetPlay, Duplex, HalfDuplex, WhiteToPlay и заявленным числом решений;\n"
+    "                         сказочные отвергаются\n"
+    "  --twin БЛИЗНЕЦ         близнец к --fen или --read, по ключу на близнеца: 'b) Kd5→e5',\n"
+    "                         'c) -Sf3', 'b) +wPc3', 'b) Kd5↔e5', 'b) a1↔h1', 'b) 90°', '+c) …'\n"
+    "  --as popeye|yaml       после проверки напечатать задачу как входной файл решателя\n"
+    "                         или запись YAML с найденными решениями\n"
     "  --list СПИСОК          по позиции в строке: FEN, табуляция, текст задания (условие);\n"
     "                         пустые строки и строки с # в начале пропускаются;\n"
     "                         с --stipulation условие одно для всех строк\n"
@@ -65,8 +76,11 @@ constexpr option_entry option_table[] = {
     {"--data", &solve_options::data_folder},
     {"--perft", &solve_options::perft_depth},
     {"--stipulation", &solve_options::stipulation},
+    {"--problem", &solve_options::problem_file},
+    {"--as", &solve_options::write_as},
     {"--jobs", &solve_options::jobs_text},
     {"--notation", nullptr},
+    {"--twin", nullptr},
 };
 
 const option_entry* find_option(std::string_view name)
@@ -86,8 +100,25 @@ bool check_modes(const solve_options& o, std::string* error)
 {
     const bool perft = !o.perft_depth.empty(), list = !o.list_file.empty(), fen = !o.fen.empty();
     const bool read = !o.read_file.empty();
+    const bool problems = !o.problem_file.empty();
     if (o.mode == solve_mode::help)
         return true;
+    // A file's problems say themselves whether they want set play or duplex.
+    if (problems && (perft || list || fen || read || !o.stipulation.empty() || !o.twins.empty() || !o.write_as.empty() ||
+                     o.set_play || o.duplex)) {
+        *error = "--problem берёт позиции, условия и близнецов из файла: с ним можно только --notation и --jobs";
+        return false;
+    }
+    if (problems)
+        return true;
+    if ((!o.twins.empty() || !o.write_as.empty()) && !fen && !read) {
+        *error = "--twin и --as относятся к --fen и --read";
+        return false;
+    }
+    if (!o.write_as.empty() && o.write_as != "popeye" && o.write_as != "yaml") {
+        *error = "--as " + quoted_input(o.write_as) + ": нужно popeye или yaml";
+        return false;
+    }
     if (perft && (list || read || !o.stipulation.empty()))
         *error = "--perft считает ходы одной позиции: нужны только --perft N и --fen FEN";
     else if (perft && !fen)
@@ -100,7 +131,7 @@ bool check_modes(const solve_options& o, std::string* error)
         *error = std::string("для ") + (fen ? "--fen" : "--read") +
                  " нужно --stipulation УСЛОВИЕ, например --stipulation '#2'";
     else if (!fen && !list && !read)
-        *error = "нужен --fen, --list или --read (справка: --help)";
+        *error = "нужен --fen, --list, --problem или --read (справка: --help)";
     return error->empty();
 }
 
@@ -125,6 +156,10 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
             return false;
         const option_entry* entry = find_option(option.name);
         const std::string& value = option.value;
+        if (option.name == "--twin") {  // once per twin
+            o.twins.push_back(value);
+            continue;
+        }
         if (!entry->value) {  // --notation
             if (value != "en" && value != "ru") {
                 *error = "--notation " + quoted_input(value) + ": нужно en или ru";
@@ -158,6 +193,7 @@ bool parse_solve_options(int argc, char** argv, solve_options* options, std::str
     if (o.mode != solve_mode::help)
         o.mode = !o.perft_depth.empty() ? solve_mode::perft
                  : !o.list_file.empty() ? solve_mode::problem_list
+                 : !o.problem_file.empty() ? solve_mode::problem_file
                  : !o.read_file.empty() ? solve_mode::diagram
                                         : solve_mode::one_problem;
     *options = o;

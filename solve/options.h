@@ -4,10 +4,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "chess/notation.h"
 
-enum class solve_mode { none, help, one_problem, problem_list, diagram, perft };
+enum class solve_mode { none, help, one_problem, problem_list, problem_file, diagram, perft };
 
 struct solve_options {
     solve_mode mode = solve_mode::none;
@@ -17,6 +18,9 @@ struct solve_options {
     std::string read_file;    // a diagram to read the position from
     std::string data_folder;  // the square set it was drawn with; empty: the default set
     std::string perft_depth;
+    std::string problem_file;        // --problem: the solver's input or YAML records
+    std::vector<std::string> twins;  // --twin, with --fen or --read: "b) Kd5→e5", one a twin
+    std::string write_as;            // --as popeye|yaml: the problem written out with its solutions
     std::string jobs_text;    // --jobs as given
     int jobs = 0;             // processors to use; 0: all there are
     notation language = notation::russian;

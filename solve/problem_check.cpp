@@ -2,7 +2,7 @@
 // side to move (the colours' roles exchanged when it is Black); help play
 // begins as its genre says whatever the FEN's side to move: Black in h#N and
 // in the series of ser-h#N, White in h#N.5. Duplex exchanges the colours'
-// roles: the other side begins.
+// roles: the other side begins. Half-duplex is that half alone.
 #include "solve/problem_check.h"
 
 #include "chess/position.h"
@@ -40,7 +40,7 @@ void check_half(const position& p, const stipulation& task, notation language, s
 bool problem_check(const fen_record& record, const stipulation& task, notation language, problem_report* report,
                    std::string* error, search_control& control)
 {
-    const colour first = first_to_move(record, task);
+    const colour first = task.half_duplex ? opponent(first_to_move(record, task)) : first_to_move(record, task);
     const position p = position_from_fen(record, first);
     *error = position_problem(p);
     if (!error->empty())

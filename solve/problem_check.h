@@ -1,14 +1,15 @@
 // A problem checked as the solver prints it: which side begins in its genre,
 // the set play before the solution, and the duplex half with a verdict of its
-// own. The searches themselves know nothing of these; they are wrapped here.
+// own (or alone, half-duplex). The searches themselves know nothing of these;
+// they are wrapped here.
 #pragma once
 
 #include <string>
 
 #include "chess/fen.h"
 #include "chess/notation.h"
+#include "chess/stipulation.h"
 #include "solve/search_control.h"
-#include "solve/stipulation.h"
 
 struct problem_report {
     std::string text;     // every line, the verdicts included, each ending in "\n"

@@ -182,30 +182,6 @@ std::string one_solution(const position& p, const stipulation& task, const std::
 
 }  // namespace
 
-std::string genre_text(const stipulation& task, notation language)
-{
-    const bool mate = task.goal == goal_kind::mate;
-    const bool series = task.play == play_kind::series;
-    const bool help = task.play == play_kind::help || task.aim == aim_kind::help;
-    if (!russian(language)) {
-        std::string name = series ? "series-" : "";
-        name += help ? "help" : task.aim == aim_kind::self ? "self" : task.aim == aim_kind::reflex ? "reflex" : "";
-        name += mate ? "mate" : "stalemate";
-        return name + " in " + std::to_string(task.moves) + (task.half ? ".5" : "");
-    }
-    std::string name = series ? "серийный " : "";
-    if (help)
-        name += "кооперативный ";
-    else if (task.aim == aim_kind::self)
-        name += "обратный ";
-    else if (task.aim == aim_kind::reflex)
-        name += "рефлексный ";
-    name += mate ? "мат" : "пат";
-    if (task.half)  // a fraction takes the genitive singular: 2,5 хода
-        return name + " в " + std::to_string(task.moves) + ",5 хода";
-    return name + " в " + std::to_string(task.moves) + " " + plural(task.moves, "ход", "хода", "ходов");
-}
-
 std::string battle_lines(const position& p, const stipulation& task, const battle_result& result, notation language)
 {
     std::string out;

@@ -7,7 +7,7 @@
 
 #include "chess/notation.h"
 #include "solve/solution.h"
-#include "solve/stipulation.h"
+#include "chess/stipulation.h"
 
 // Every line but the verdict, each ending in "\n". p is the problem's
 // position with the side that begins to move.
@@ -22,6 +22,3 @@ std::string line_set_play(const position& p, const stipulation& task, const line
 // solutions), fewer solutions than stated, no solution, or a short solution.
 std::string battle_verdict(const position& p, const stipulation& task, const battle_result& result, notation language);
 std::string line_verdict(const stipulation& task, const line_result& result, notation language);
-
-// "обратный мат в 3 хода", "кооперативный мат в 2,5 хода" / "selfmate in 3", "helpmate in 2.5".
-std::string genre_text(const stipulation& task, notation language);

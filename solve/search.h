@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "chess/moves.h"
+#include "chess/stipulation.h"
 #include "solve/search_control.h"
 #include "solve/shared_table.h"
-#include "solve/stipulation.h"
 
 // The goal test. The side to move in p has no legal move: mate when it is in
 // check, stalemate when it is not; whichever the goal is not, is a failure.

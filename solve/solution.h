@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "chess/position.h"
+#include "chess/stipulation.h"
 #include "solve/search_control.h"
-#include "solve/stipulation.h"
 
 struct variation {
     move defence;

@@ -267,6 +267,15 @@ class FlatColours(unittest.TestCase):
             (["--fen", empty, "--data", broken], "7.jpg"),
             (["--fen", empty, "--data", huge], "3500"),
             (["--fen", empty, "--data", tiny], "1.jpg"),
+            (["--fen", "White: Kh1 Black: Kh8 (2+1)"], "(2+1)"),
+            (["--fen", "Weiß: Kh1 Qd1"], "«Qd1»"),
+            (["--fen", empty, "--twin", "b) e4→e5"], "на клетке e4 нет фигуры"),
+            (["--list", comments, "--twin", "b) 90°"], "--twin"),
+            (["--problem", self.out("nowhere.txt")], "«" + self.out("nowhere.txt") + "»"),
+            (["--problem", comments], "нет ни одной задачи"),
+            (["--read", comments, "--as", "svg"], "fen, pieces, popeye или yaml"),
+            (["--read", comments, "--as", "yaml"], "--stipulation"),
+            (["--read", comments, "--as", "fen", "--author", "X"], "popeye"),
         ]
         before = sorted(os.listdir(self.folder))
         target = self.out("bad.jpg")
@@ -335,6 +344,56 @@ class FlatColours(unittest.TestCase):
         for x in (0, 9 * self.size - 12):
             edge = diagram.region(x, 9 * self.size + 2, 12, self.size // 2 - 2)
             self.assertLess(min(edge.data), 100, f"the text runs over the edge at x = {x}")
+
+    def test_problems_as_composers_write_them_are_drawn_and_written_back_out(self):
+        # A piece list with its twins and count draws what the same words as a text draw.
+        listed = "Белые: Крd5 Кf3 Лa1 Чёрные: Крe7 b7"
+        pairs = [
+            (["--fen", listed, "--text", TASK_TEXT, "--count"], ["--text", TASK_TEXT + " (3+2)"]),
+            (["--fen", listed, "--text", "h#2", "--twin", "b) Kd5->e5", "--twin", "+c) -Sf3"],
+             ["--text", "h#2, b) Крd5→e5, +c) −Кf3"]),
+        ]
+        fen = "8/1p2k3/8/3K4/8/5N2/8/R7"
+        for n, (given, written) in enumerate(pairs):
+            made = render(*given, "--data", self.data, "-o", self.out(f"given{n}.jpg"))
+            self.assertEqual((made.returncode, made.stderr), (0, ""), given)
+            made = render("--fen", fen, *written, "--data", self.data, "-o", self.out(f"written{n}.jpg"))
+            self.assertEqual(made.returncode, 0, made.stderr)
+            with open(self.out(f"given{n}.jpg"), "rb") as a, open(self.out(f"written{n}.jpg"), "rb") as b:
+                self.assertEqual(a.read(), b.read(), given)
+        bad_twin = render("--fen", listed, "--twin", "b) Qd5->e5", "--data", self.data, "-o", self.out("bad.jpg"))
+        self.assertEqual(bad_twin.returncode, 1)
+        self.assertIn("стоит не та фигура", bad_twin.stderr)
+        self.assertFalse(os.path.exists(self.out("bad.jpg")))
+
+        # Read back out as a solver file and as a YAML record, each drawn again from its file.
+        for form in ("popeye", "yaml"):
+            out = render("--read", self.out("given0.jpg"), "--data", self.data, "--as", form,
+                         "--stipulation", "h#2", "--author", "Иванов, Иван")
+            self.assertEqual(out.returncode, 0, out.stderr)
+            self.assertIn("Иванов, Иван", out.stdout)
+            with open(self.out(f"problem.{form}"), "w") as f:
+                f.write(out.stdout)
+            os.mkdir(self.out(form))
+            made = render("--problem", self.out(f"problem.{form}"), "--data", self.data, "-o", self.out(form) + "/")
+            self.assertEqual((made.returncode, made.stderr), (0, ""), out.stdout)
+            read = render("--read", self.out(form + "/001.jpg"), "--data", self.data)
+            self.assertEqual(read.stdout, fen + "\n")
+        pieces = render("--read", self.out("given0.jpg"), "--data", self.data, "--as", "pieces")
+        self.assertEqual(pieces.stdout, "White: Kd5 Ra1 Sf3 Black: Ke7 Pb7 (3+2)\n"
+                                        "Белые: Крd5 Лa1 Кf3 Чёрные: Крe7 b7 (3+2)\n")
+
+        # A file with a fairy problem among orthodox ones: the others are drawn, the fairy one named.
+        with open(self.out("mixed.txt"), "w") as f:
+            f.write("begin\npieces white kd5 black ke7\nstip #2\nnext\ncondition madrasi\n"
+                    "pieces white kd5 black ke7\nstip #2\nnext\npieces white ka1 black kh8\nstip h#2\nend\n")
+        os.mkdir(self.out("mixed"))
+        made = render("--problem", self.out("mixed.txt"), "--data", self.data, "-o", self.out("mixed") + "/")
+        self.assertEqual(made.returncode, 1)
+        self.assertEqual(made.stderr.count("\n"), 1, made.stderr)
+        self.assertIn("задача 2", made.stderr)
+        self.assertIn("madrasi", made.stderr)
+        self.assertEqual(sorted(os.listdir(self.out("mixed"))), ["001.jpg", "003.jpg"])
 
     def test_a_list_becomes_files_and_a4_sheets_four_to_a_page(self):
         fens = ["8/8/8/8/8/8/8/K6k", "8/8/8/3Q4/8/8/8/K6k", "8/8/8/3R4/8/8/8/K6k", "8/8/8/3B4/8/8/8/K6k",

@@ -1,7 +1,8 @@
 """chess-diagram-solve on a check that takes long, as a composer waits on it:
 the progress line on a terminal and nowhere else, wiped before the result;
 Ctrl-C and SIGTERM print what was proven with the verdict "прервано" and
-the usual status; an interrupted list names the lines it did not check."""
+the usual status; an interrupted list names the lines it did not check, and
+an interrupted problem file the problems it did not check."""
 
 import os
 import pty
@@ -103,6 +104,21 @@ class LongCheck(unittest.TestCase):
         for pid in workers:
             self.assertFalse(os.path.exists(f"/proc/{pid}") and
                              open(f"/proc/{pid}/stat").read().split()[2] not in "ZX", pid)
+
+    def test_an_interrupted_problem_file_prints_the_problem_cut_short_and_names_the_rest(self):
+        problems = os.path.join(self.folder, "problems.txt")
+        with open(problems, "w") as out:
+            out.write("begin\nforsyth 6k1/8/4SBB1/8/p7/8/8/K7\nstipulation #8\n"
+                      "next\nforsyth " + QUICK[0].split()[0].replace("n", "s").replace("N", "S") +
+                      "\nstipulation #2\nend\n")
+        program = self.start("--problem", problems, "--jobs", "1", start_new_session=True)
+        time.sleep(1.5)
+        os.kill(program.pid, signal.SIGTERM)
+        out, errors = program.communicate(timeout=30)
+        self.assertEqual(program.returncode, 143, errors)
+        self.assertEqual(out.splitlines()[0], "Задача 1", out)
+        self.assertEqual(out.splitlines()[-1], "прервано", out)
+        self.assertEqual(errors, "chess-diagram-solve: проверка прервана на задаче 1; следующие задачи файла не проверены\n")
 
 
 if __name__ == "__main__":

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "chess/moves.h"
-#include "solve/stipulation.h"
+#include "chess/stipulation.h"
 
 namespace brute {
 

@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "chess/moves.h"
+#include "chess/problem_file.h"
+#include "chess/problem_writer.h"
 #include "solve/problem_check.h"
+#include "solve/problem_report.h"
 #include "solve/report.h"
 #include "solve/solution.h"
 #include "tests/solve/brute_force.h"
@@ -190,6 +193,110 @@ TEST_P(problem_check_rows, gives_the_known_verdict_and_agrees_with_brute_force)
 
 INSTANTIATE_TEST_SUITE_P(known, problem_check_rows, testing::ValuesIn(problem_rows),
                          [](const testing::TestParamInfo<problem_row>& row) { return row.param.name; });
+
+// --- problem files, twin by twin ---
+
+struct file_problem_row {
+    const char* name;
+    std::string file;                  // the standard solver's input or YAML records
+    std::vector<std::string> twins;    // added to every problem as --twin adds them
+    std::vector<std::string> reports;  // per problem, in English
+};
+
+// Worked out by hand, with the rows above:
+// selfmate_and_helpmates: selfmate_zugzwang, and helpmate_two with and without its count stated.
+// twins: from f3 the bishop reaches the b1-h7 diagonal at e4 instead of at g6, and guards h7 as well;
+// from e8 it reaches g6 through f7. The rook and the knight play as in helpmate_sound.
+// duplex_and_set_play, duplex_of_twins: helpmate_sound; with the colours exchanged Black's king and
+// knight cannot mate in two, so the problem is only as good as that half.
+// half_duplex: helpmate_sound with the colours exchanged, so only White beginning is asked.
+// white_to_play: h#1 becomes h#0.5; the queen mates on a8 and, guarded by the king, on g7.
+const file_problem_row file_problem_rows[] = {
+    {"solver_selfmate_and_helpmates",
+     "begin\ntitle Selfmate\nforsyth 8/8/8/8/6p1/7k/4Q2p/4b2K\nstipulation s#2\nnext\ntitle Two solutions\n"
+     "pieces white ka4 rc5 black kc1 bg4\nstipulation h#2\nremark intended-solutions 2\n"
+     "next\npieces white ka4 rc5 black kc1 bg4\nstipulation h#2\nend\n",
+     {},
+     {"Problem 1: Selfmate\n1.Qxe1!\nzugzwang\n1...g3 2.Qb4 g2#\nsound: one solution\n",
+      "Problem 2: Two solutions\n1.Kb1 Ka3 2.Ka1 Rc1#\n1.Kb1 Kb3 2.Ka1 Rc1#\nsound: 2 solutions\n",
+      "Problem 3\n1.Kb1 Ka3 2.Ka1 Rc1#\n1.Kb1 Kb3 2.Ka1 Rc1#\ncooked: 2 solutions\n"}},
+    {"yaml_intended_solutions",
+     "---\nalgebraic:\n  white: [Ka4, Rc5]\n  black: [Kc1, Bg4]\nstipulation: h#2\nintended-solutions: 2\n"
+     "solution: |\n  1.Kc1-b1 Ka4-a3 2.Kb1-a1 Rc5-c1 #\n  1.Kc1-b1 Ka4-b3 2.Kb1-a1 Rc5-c1 #\n",
+     {},
+     {"Problem 1\n1.Kb1 Ka3 2.Ka1 Rc1#\n1.Kb1 Kb3 2.Ka1 Rc1#\nsound: 2 solutions\nthe solutions are those recorded\n"}},
+    {"solver_twin_move_and_written_twin_of_a_helpmate",
+     "begin\npieces white kh2 rb7 bh5 black kh8 sg6\nstipulation h#2\ntwin move h5 f3\nend\n",
+     {"c) Bh5→e8"},
+     {"Problem 1\n1.Ne7 Bg6 2.Ng8 Rh7#\nsound: one solution\nb) Bh5→f3\n1.Ne7 Be4 2.Ng8 Rh7#\nsound: one solution\n"
+      "c) Bh5→e8\n1.Ne7 Bg6 2.Ng8 Rh7#\nsound: one solution\nproblem: sound\n"}},
+    {"solver_duplex_and_set_play",
+     "begin\npieces white kh2 rb7 bh5 black kh8 sg6\nstipulation h#2\noption duplex setplay\nend\n",
+     {},
+     {"Problem 1\nset play: none\n1.Ne7 Bg6 2.Ng8 Rh7#\nsound: one solution\nduplex:\nset play: none\nno solution\n"}},
+    {"solver_duplex_of_twins",
+     "begin\npieces white kh2 rb7 bh5 black kh8 sg6\nstipulation h#2\noption duplex\ntwin move h5 f3\nend\n",
+     {},
+     {"Problem 1\n1.Ne7 Bg6 2.Ng8 Rh7#\nsound: one solution\nduplex:\nno solution\nb) Bh5→f3\n"
+      "1.Ne7 Be4 2.Ng8 Rh7#\nsound: one solution\nduplex:\nno solution\n"
+      "problem: sound: one solution; duplex: no solution\n"}},
+    {"solver_half_duplex_of_a_helpmate",
+     "begin\npieces white kh8 sg6 black kh2 rb7 bh5\nstipulation h#2\noption halfduplex\nend\n",
+     {},
+     {"Problem 1\n1.Ne7 Bg6 2.Ng8 Rh7#\nsound: one solution\n"}},
+    {"solver_white_to_play",
+     "begin\npieces white kg6 qa1 black kg8\nstipulation h#1\noption whitetoplay\nend\n",
+     {},
+     {"Problem 1\n1...Qg7#\n1...Qa8#\ncooked: 2 solutions\n"}},
+};
+
+class problem_file_rows : public testing::TestWithParam<file_problem_row> {};
+
+TEST_P(problem_file_rows, reports_every_part_agrees_with_brute_force_and_reads_back_with_its_solutions)
+{
+    const file_problem_row& row = GetParam();
+    std::vector<problem_entry> entries;
+    problems_parse(row.file, &entries);
+    ASSERT_EQ(entries.size(), row.reports.size());
+    for (std::size_t i = 0; i < entries.size(); i++) {
+        ASSERT_TRUE(entries[i].read) << entries[i].error;
+        problem_record problem = entries[i].record;
+        std::string error, report;
+        ASSERT_TRUE(problem_twins_add_written(row.twins, &problem, &error)) << error;
+        EXPECT_TRUE(problem_parts_report(problem, entries[i].number, notation::english, &report));
+        EXPECT_EQ(report, row.reports[i]);
+        std::vector<problem_part> parts;
+        ASSERT_TRUE(problem_parts(problem, notation::english, &parts, &error)) << error;
+        for (const problem_part& part : parts) {
+            stipulation task;
+            ASSERT_TRUE(stipulation_read_short(part.stipulation, &task, &error)) << error;
+            const colour first = first_side(part.position, task);
+            const colour own = problem.options.half_duplex ? opponent(first) : first;
+            expect_brute_force_agrees(position_from_fen(part.position, own), task);
+            const position other = position_from_fen(part.position, opponent(own));
+            if (problem.options.duplex && position_problem(other).empty())
+                expect_brute_force_agrees(other, task);
+        }
+        // Written out with what it found, it reads back as the same problem;
+        // a YAML record keeps the solutions, and they are those recorded.
+        const std::string recorded = "the solutions are those recorded\n";
+        const std::string bare = report.ends_with(recorded) ? report.substr(0, report.size() - recorded.size()) : report;
+        problem.solution = bare.substr(bare.find('\n') + 1);
+        for (const bool yaml : {false, true}) {
+            const std::string written = yaml ? yaml_problem_write(problem) : solver_input_write(problem);
+            std::vector<problem_entry> again;
+            problems_parse(written, &again);
+            ASSERT_EQ(again.size(), 1u) << written;
+            ASSERT_TRUE(again[0].read) << again[0].error;
+            std::string report_again;
+            EXPECT_TRUE(problem_parts_report(again[0].record, entries[i].number, notation::english, &report_again));
+            EXPECT_EQ(report_again, yaml ? bare + recorded : bare) << written;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(files, problem_file_rows, testing::ValuesIn(file_problem_rows),
+                         [](const testing::TestParamInfo<file_problem_row>& row) { return row.param.name; });
 
 // --- random problems ---
 
@@ -462,59 +569,36 @@ TEST_P(random_problems, solver_agrees_with_brute_force)
 INSTANTIATE_TEST_SUITE_P(differential, random_problems, testing::ValuesIn(random_problem_rows),
                          [](const testing::TestParamInfo<random_problem_row>& row) { return row.param.name; });
 
-TEST(stipulation, reads_short_forms_and_task_texts_as_typed)
+}  // namespace
+
+namespace {
+
+struct comparison_row {
+    const char* stipulation;
+    const char* recorded;  // as a database records it, in the standard solver's notation
+    const char* found;     // as this solver prints it
+    bool same;
+};
+
+// Recorded solutions against found ones: by the squares the moves go to, so
+// notation, language, check marks and comments do not matter, and set play
+// and tries are not solutions.
+TEST(solution_comparison, compares_keys_of_battle_genres_and_whole_lines_of_help_genres)
 {
-    const struct {
-        const char* text;
-        const char* short_form;  // as read back
-        int solutions = 1;
-        bool set_play = false;
-        bool duplex = false;
-    } rows[] = {
-        {"#2", "#2"}, {" #3 ", "#3"}, {"# 2", "#2"}, {"h#2", "h#2"}, {"H#3", "h#3"}, {"Мат в 1 ход", "#1"},
-        {"Мат в 2 хода", "#2"}, {"Мат в 4 хода", "#4"}, {"Мат в 5 ходов", "#5"}, {"МАТ В 3 ХОДА", "#3"},
-        {"мат в 2 хода.", "#2"}, {"Мат\xC2\xA0в 2  хода\r\n", "#2"}, {"Кооперативный мат в 2 хода", "h#2"},
-        {"кооперативный мат в 3 хода", "h#3"}, {"Mate in 2", "#2"}, {"mate in 3 moves", "#3"},
-        {"Mate in 1 move", "#1"}, {"Helpmate in 2", "h#2"}, {"HELPMATE IN 4 MOVES", "h#4"},
-        {"Мат в 30 ходов", "#30"}, {"#21", "#21"},
-        // Every genre, short and in both languages.
-        {"s#3", "s#3"}, {"S#2", "s#2"}, {"r#2", "r#2"}, {"=3", "=3"}, {"s=2", "s=2"}, {"h=2", "h=2"},
-        {"h#2.5", "h#2.5"}, {"h#2,5", "h#2.5"}, {"h#2\xC2\xBD", "h#2.5"}, {"h=1.5", "h=1.5"},
-        {"ser-#3", "ser-#3"}, {"ser-=4", "ser-=4"}, {"ser-h#7", "ser-h#7"}, {"ser-h=4", "ser-h=4"},
-        {"SER-S#3", "ser-s#3"}, {"Обратный мат в 2 хода", "s#2"}, {"Рефлексный мат в 2 хода", "r#2"},
-        {"Пат в 3 хода", "=3"}, {"Обратный пат в 2 хода", "s=2"}, {"Кооперативный пат в 2 хода", "h=2"},
-        {"Кооперативный мат в 2,5 хода", "h#2.5"}, {"Кооперативный мат в 2.5 хода", "h#2.5"},
-        {"Серийный мат в 3 хода", "ser-#3"}, {"Серийный пат в 4 хода", "ser-=4"},
-        {"Серийный кооперативный мат в 5 ходов", "ser-h#5"}, {"Серийный кооперативный пат в 4 хода", "ser-h=4"},
-        {"Серийный обратный мат в 3 хода", "ser-s#3"}, {"Selfmate in 3", "s#3"}, {"Reflexmate in 2", "r#2"},
-        {"Stalemate in 3 moves", "=3"}, {"Selfstalemate in 2", "s=2"}, {"Helpmate in 2.5", "h#2.5"},
-        {"Helpstalemate in 3", "h=3"}, {"Series-mate in 3", "ser-#3"}, {"Series-stalemate in 4", "ser-=4"},
-        {"Series-helpmate in 7", "ser-h#7"}, {"Series helpmate in 7", "ser-h#7"},
-        {"Series-helpstalemate in 4", "ser-h=4"}, {"Series-selfmate in 3", "ser-s#3"},
-        // Stated numbers, set play and duplex.
-        {"h#2, 2 solutions", "h#2", 2}, {"h#2 (2 sol.)", "h#2", 2}, {"h#2 2 solutions", "h#2", 2},
-        {"Кооперативный мат в 2 хода, 2 решения", "h#2", 2}, {"Кооперативный мат в 3 хода, 5 решений.", "h#3", 5},
-        {"Кооперативный мат в 2,5 хода, 21 решение", "h#2.5", 21}, {"Helpmate in 2, 3 solutions", "h#2", 3},
-        {"#2*", "#2", 1, true}, {"h#2*", "h#2", 1, true}, {"h#2* (2 sol.)", "h#2", 2, true},
-        {"h#2 дуплекс", "h#2", 1, false, true}, {"Helpmate in 2, duplex", "h#2", 1, false, true},
-        {"Кооперативный мат в 2 хода, 2 решения, дуплекс", "h#2", 2, false, true},
+    const comparison_row rows[] = {
+        {"h#2", "1.Sg6-e7 Bh5-g6 2.Se7-g8 Rb7-h7 # {model}\n", "1.Кe7 Сg6 2.Кg8 Лh7#\n", true},
+        {"h#2", "1...Rb7-b8 2.Sg6-e7 Rb8-g8 #\n1.Sg6-e7 Bh5-g6 2.Se7-g8 Rb7-h7 #\n", "1.Ne7 Bg6 2.Ng8 Rh7#\n", true},
+        {"h#2", "1.Sg6-e7 Bh5-g6 2.Se7-g8 Rb7-h7 #\n", "1.Ne7 Bg6 2.Ng8 Rh7#\n1.Nf8 Rh7+ 2.Kg8 Bf7#\n", false},
+        {"h#1.5", "1...Rb7-h7 + 2.Kh8-g8 Bh5-f7 #\n", "1...Rh7+ 2.Kg8 Bf7#\n", true},
+        {"#2", "1.Qd1-d8 ! threat:\n1...Kh8-g7 2.Qd8-e7 #\n1.Qd1-d4 ? but 1...Pa7-a5 !\n", "1.Фd8!\n1...Крg7 2.Фe7#\n", true},
+        {"#2", "1.Qd1-d8 !\n", "1.Qd8!\n1.0-0-0!\n", false},
+        {"#1", "1.Qa1-g7 # !\n", "1.Qg7#!\n", true},
     };
-    for (const auto& row : rows) {
-        stipulation read;
-        std::string error;
-        ASSERT_TRUE(stipulation_read(row.text, &read, &error)) << row.text << ": " << error;
-        EXPECT_EQ(stipulation_short_form(read), row.short_form) << row.text;
-        EXPECT_EQ(read.solutions, row.solutions) << row.text;
-        EXPECT_EQ(read.set_play, row.set_play) << row.text;
-        EXPECT_EQ(read.duplex, row.duplex) << row.text;
+    for (const comparison_row& row : rows) {
+        const std::string verdict = solution_comparison(row.recorded, row.found, row.stipulation, notation::english);
+        EXPECT_EQ(verdict == "the solutions are those recorded", row.same) << row.recorded << verdict;
     }
-    // Genres there are none of, and numbers out of range.
-    for (const char* text : {"r=2", "s#2.5", "#2.5", "ser-h#2.5", "ser-r#3", "ser-s=3", "#0", "#31", "h#", "x#2",
-                             "Мат в два хода", "h#2, 0 solutions", "Обратный кооперативный мат в 2 хода"}) {
-        stipulation read;
-        std::string error;
-        EXPECT_FALSE(stipulation_read(text, &read, &error)) << text;
-    }
+    EXPECT_EQ(solution_comparison("", "1.Qg7#!\n", "#1", notation::english), "");
 }
 
 }  // namespace

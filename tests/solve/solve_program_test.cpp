@@ -48,6 +48,11 @@ run_result run(const std::string& program, const std::vector<std::string>& argum
     return result;
 }
 
+void write_file_text(const std::string& path, const std::string& text)
+{
+    ASSERT_TRUE(write_file_bytes(path, std::vector<std::uint8_t>(text.begin(), text.end()))) << path;
+}
+
 run_result solve(const std::vector<std::string>& arguments)
 {
     return run("chess-diagram-solve", arguments);
@@ -193,6 +198,84 @@ TEST(solve_program, counts_perft_for_the_rules_to_be_checked)
     EXPECT_EQ(r.out, "8902\n");
 }
 
+// A file of problems as the standard solver and the databases keep them:
+// each problem under its head line, each twin under its "b) …" line, a fairy
+// problem named on standard error while the others are still checked.
+TEST(solve_program, checks_every_problem_of_a_file_and_every_twin)
+{
+    temp_folder folder;
+    const std::string file = folder.file("problems.txt");
+    write_file_text(file, "begin\ntitle Twins\npieces white kg6 qa1 black kg8\nstip #1\n"
+                          "twin remove a1 add white qb1\ntwin cont move g8 h8\n"
+                          "next\ncondition madrasi\npieces white kg6 qa1 black kg8\nstip #1\n"
+                          "next\npieces white kh2 rb7 bh5 black kh8 sg6\nstip h#2\nend\n");
+    const run_result r = solve({"--problem", file, "--notation", "en"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "chess-diagram-solve: задача 2 (строка 8): условие «madrasi» сказочное; такие задачи не проверяются\n");
+    EXPECT_EQ(r.out, "Problem 1: Twins\n1.Qg7#!\n1.Qa8#!\ncooked: 1.Qg7#! 1.Qa8#!\n"
+                     "b) −Qa1, +wQb1\n1.Qb8#!\nsound: one solution\n"
+                     "+c) Kg8→h8\n1.Qb8#!\nsound: one solution\n"
+                     "problem: cooked: 1.Qg7#! 1.Qa8#!\n"
+                     "\nProblem 3\n1.Ne7 Bg6 2.Ng8 Rh7#\nsound: one solution\n");
+}
+
+// A position with twins given on the command line is checked twin by twin,
+// and written out as a YAML record that reads back as the same problem.
+TEST(solve_program, checks_twins_given_on_the_command_line_and_writes_the_problem_out)
+{
+    const std::vector<std::string> problem = {"--fen", "Белые: Крg6 Фa1 Чёрные: Крg8", "--stipulation", "#1",
+                                              "--twin", "b) Фa1→b1", "--twin", "c) -Qa1"};
+    std::vector<std::string> arguments = problem;
+    const run_result r = solve(arguments);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1.Фg7#!\n1.Фa8#!\nпобочное решение: 1.Фg7#! 1.Фa8#!\nb) Фa1→b1\n1.Фb8#!\n"
+                     "корректна: одно решение\nc) −Фa1\nрешения нет\nзадача: c) решения нет\n");
+    arguments.insert(arguments.end(), {"--as", "yaml"});
+    const run_result written = solve(arguments);
+    ASSERT_EQ(written.status, 0) << written.err;
+    temp_folder folder;
+    write_file_text(folder.file("p.yaml"), written.out);
+    const run_result again = solve({"--problem", folder.file("p.yaml")});
+    EXPECT_EQ(again.status, 0) << again.err << written.out;
+    EXPECT_EQ(again.out, "Задача 1\n" + r.out + "решения совпадают с записанными\n");
+}
+
+// Problem files in the genres beyond the directmate: a selfmate with its set
+// play, and a helpmate whose two solutions are stated, played duplex.
+TEST(solve_program, checks_a_problem_file_in_every_genre)
+{
+    temp_folder folder;
+    const std::string file = folder.file("problems.yaml");
+    write_file_text(file, "---\nalgebraic: {white: [Qe2, Kh1], black: [Kh3, Be1, Pg4, Ph2]}\nstipulation: s#2\n"
+                          "options: [SetPlay]\n---\nalgebraic: {white: [Ka4, Rc5], black: [Kc1, Bg4]}\n"
+                          "stipulation: h#2\noptions: [Duplex]\nintended-solutions: 2\n");
+    const run_result r = solve({"--problem", file, "--notation", "en"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Problem 1\nset play: none\n1.Qxe1!\nzugzwang\n1...g3 2.Qb4 g2#\nsound: one solution\n"
+                     "\nProblem 2\n1.Kb1 Ka3 2.Ka1 Rc1#\n1.Kb1 Kb3 2.Ka1 Rc1#\nsound: 2 solutions\nduplex:\n"
+                     "the position cannot be played with the other side to move\n");
+}
+
+// A selfmate written out for the standard solver reads back through
+// --problem as the same problem with the same verdict.
+TEST(solve_program, writes_a_selfmate_for_the_standard_solver_that_reads_back_the_same)
+{
+    const std::vector<std::string> problem = {"--fen", "8/8/8/8/6p1/7k/4Q2p/4b2K w", "--stipulation", "s#2*",
+                                              "--notation", "en"};
+    std::vector<std::string> arguments = problem;
+    arguments.insert(arguments.end(), {"--as", "popeye"});
+    const run_result written = solve(arguments);
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_NE(written.out.find("Stipulation s#2\n"), std::string::npos) << written.out;
+    temp_folder folder;
+    write_file_text(folder.file("selfmate.txt"), written.out);
+    const run_result again = solve({"--problem", folder.file("selfmate.txt"), "--notation", "en"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "Problem 1\n" + solve(problem).out);
+    EXPECT_TRUE(again.out.ends_with("set play: none\n1.Qxe1!\nzugzwang\n1...g3 2.Qb4 g2#\nsound: one solution\n"))
+        << again.out;
+}
+
 struct refusal_row {
     std::vector<std::string> arguments;
     std::string message;  // the start of the one line on stderr, after the program's name
@@ -225,7 +308,13 @@ TEST(solve_program, refuses_bad_input_with_one_line_and_status_1)
          "не удалось открыть рисунок «/nonexistent/d.jpg»: No such file or directory"},
         {{"--fen"}, "у ключа --fen нет значения"},
         {{"--list", "/nonexistent/list.txt"}, "не удалось открыть список «/nonexistent/list.txt»: No such file or directory"},
-        {{}, "нужен --fen, --list или --read (справка: --help)"},
+        {{}, "нужен --fen, --list, --problem или --read (справка: --help)"},
+        {{"--fen", "White: Kh1 Black: Kh8 (2+1)", "--stipulation", "#2"}, "в списке фигур 1+1, а в счёте (2+1)"},
+        {{"--fen", "White: Kd5 Black: Kh8", "--stipulation", "h#2", "--twin", "b) Qd5-e5"},
+         "b) Фd5→e5: в близнеце на клетке d5 стоит не та фигура: K, а не Q"},
+        {{"--list", "/nonexistent/list.txt", "--twin", "b) Kd5-e5"}, "--twin и --as относятся к --fen и --read"},
+        {{"--problem", "p.txt", "--duplex"}, "--problem берёт позиции, условия и близнецов из файла"},
+        {{"--problem", "/nonexistent/p.txt"}, "не удалось открыть файл задач «/nonexistent/p.txt»: No such file or directory"},
         {{"--fen", start, "--stipulation", "#2", "--jobs", "0"}, "--jobs «0»: нужно число процессоров от 1 до 256"},
         {{"--fen", start, "--stipulation", "#2", "--jobs", "two"}, "--jobs «two»: нужно число процессоров от 1 до 256"},
     };

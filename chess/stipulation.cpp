@@ -2,7 +2,7 @@
 // stop at the end, the Russian word for "move" in whichever form the number
 // asks for (1 ход, 2 хода, 5 ходов) or even the wrong one, and a half move as
 // "2,5", "2.5" or "2½".
-#include "solve/stipulation.h"
+#include "chess/stipulation.h"
 
 #include <cstdint>
 #include <vector>
@@ -74,7 +74,7 @@ bool read_number(std::string_view word, int* n, bool* half)
             word.remove_suffix(tail.size());
             break;
         }
-    if (word.empty() || word.size() > 2)
+    if (word.empty() || word.size() > 3)
         return false;
     *n = 0;
     for (char c : word) {
@@ -224,6 +224,13 @@ bool read_additions(std::vector<std::string>* words, stipulation* s)
     return true;
 }
 
+// 1 ход, 2 хода, 5 ходов, 21 ход.
+const char* moves_word(int n)
+{
+    const int last = n % 10, tens = n % 100 / 10;
+    return tens == 1 ? "ходов" : last == 1 ? "ход" : last >= 2 && last <= 4 ? "хода" : "ходов";
+}
+
 }  // namespace
 
 bool stipulation_read(std::string_view text, stipulation* result, std::string* error)
@@ -247,7 +254,7 @@ bool stipulation_read(std::string_view text, stipulation* result, std::string* e
         else
             understood = read_task_text(words, &s);
     }
-    if (!understood || !genre_exists(s) || s.moves == 0) {
+    if (!understood || !genre_exists(s) || (s.moves == 0 && !s.half)) {
         *error = "условие " + quoted_input(text) +
                  " не понято: нужно, например, #2, s#3, r#2, =3, s=2, h#2, h=2.5, ser-#3, ser-h#5, ser-s#3 "
                  "или «Мат в 2 хода», «Обратный мат в 3 хода», «Кооперативный мат в 2 хода, 2 решения», "
@@ -274,4 +281,75 @@ std::string stipulation_short_form(const stipulation& task)
         text += "r";
     text += task.goal == goal_kind::mate ? "#" : "=";
     return text + std::to_string(task.moves) + (task.half ? ".5" : "");
+}
+
+bool stipulation_read_short(std::string_view text, stipulation* result, std::string* error)
+{
+    std::string compact;
+    for (char c : folded(text))
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            compact += c;
+    stipulation s;
+    if (!read_short_form(compact, &s) || (!genre_exists(s) && !s.half)) {
+        *error = "условие " + quoted_input(text) + " — не ортодоксальный жанр (#N, s#N, r#N, =N, s=N, h#N, h#N.5, " +
+                 "h=N, ser-#N, ser-=N, ser-h#N, ser-h=N, ser-s#N); такие задачи не проверяются";
+        return false;
+    }
+    if (!genre_exists(s)) {
+        *error = "в условии " + quoted_input(text) + " половина хода бывает только у h# и h=";
+        return false;
+    }
+    if ((s.moves == 0 && !s.half) || s.moves > max_stipulated_moves) {
+        *error = "в условии " + quoted_input(text) + " число ходов не от 1 до " + std::to_string(max_stipulated_moves);
+        return false;
+    }
+    *result = s;
+    return true;
+}
+
+std::string genre_text(const stipulation& task, notation language)
+{
+    const bool mate = task.goal == goal_kind::mate;
+    const bool series = task.play == play_kind::series;
+    const bool help = task.play == play_kind::help || task.aim == aim_kind::help;
+    if (language == notation::english) {
+        std::string name = series ? "series-" : "";
+        name += help ? "help" : task.aim == aim_kind::self ? "self" : task.aim == aim_kind::reflex ? "reflex" : "";
+        name += mate ? "mate" : "stalemate";
+        return name + " in " + std::to_string(task.moves) + (task.half ? ".5" : "");
+    }
+    std::string name = series ? "серийный " : "";
+    if (help)
+        name += "кооперативный ";
+    else if (task.aim == aim_kind::self)
+        name += "обратный ";
+    else if (task.aim == aim_kind::reflex)
+        name += "рефлексный ";
+    name += mate ? "мат" : "пат";
+    if (task.half)  // a fraction takes the genitive singular: 2,5 хода
+        return name + " в " + std::to_string(task.moves) + ",5 хода";
+    return name + " в " + std::to_string(task.moves) + " " + moves_word(task.moves);
+}
+
+std::string stipulation_task_text(const stipulation& task, notation language)
+{
+    std::string text = genre_text(task, language);
+    if (language == notation::english) {
+        text[0] = char(text[0] - 'a' + 'A');
+        return text;
+    }
+    // Every genre's first word starts with one of к м о п р с, two bytes
+    // each; а..п are D0 B0..BF with capitals D0 90..9F, р..я are D1 80..8F
+    // with capitals D0 A0..AF.
+    const auto second = std::uint8_t(text[1]);
+    if (std::uint8_t(text[0]) == 0xD1)
+        text.replace(0, 2, std::string{char(0xD0), char(second + 0x20)});
+    else
+        text[1] = char(second - 0x20);
+    return text;
+}
+
+bool begins_as_genre_says(const stipulation& task)
+{
+    return task.play == play_kind::help || task.aim == aim_kind::help;
 }
