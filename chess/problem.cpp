@@ -80,23 +80,6 @@ const option_row* find_option(std::string_view word, bool* ambiguous)
     return matches == 1 ? found : nullptr;
 }
 
-std::vector<std::string_view> words_of(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (std::isspace(static_cast<unsigned char>(text[i]))) {
-            i++;
-            continue;
-        }
-        std::size_t end = i;
-        while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])))
-            end++;
-        words.push_back(text.substr(i, end - i));
-        i = end;
-    }
-    return words;
-}
 
 int square_of(std::string_view word)
 {
@@ -161,7 +144,7 @@ void castling_from_board(fen_record* record)
 
 bool problem_options_read(std::string_view text, problem_record* problem, std::string* error)
 {
-    const std::vector<std::string_view> words = words_of(text);
+    const std::vector<std::string_view> words = split_words(text);
     problem_options& o = problem->options;
     for (std::size_t i = 0; i < words.size();) {
         bool ambiguous;

@@ -194,23 +194,6 @@ solver_word meaning_of(std::string_view word, bool* ambiguous)
     return matches == 1 ? found : solver_word::none;
 }
 
-std::vector<std::string_view> split_words(std::string_view text)
-{
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (std::isspace(static_cast<unsigned char>(text[i]))) {
-            i++;
-            continue;
-        }
-        std::size_t end = i;
-        while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])))
-            end++;
-        words.push_back(text.substr(i, end - i));
-        i = end;
-    }
-    return words;
-}
 
 bool square_word(const std::vector<std::string_view>& words, std::size_t* i, int* square, std::string* error)
 {
@@ -575,4 +558,22 @@ std::string twin_solver_text(const twin& t)
         }
     }
     return text;
+}
+
+std::vector<std::string_view> split_words(std::string_view text)
+{
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (std::isspace(static_cast<unsigned char>(text[i]))) {
+            i++;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])))
+            end++;
+        words.push_back(text.substr(i, end - i));
+        i = end;
+    }
+    return words;
 }

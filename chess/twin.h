@@ -33,6 +33,9 @@ struct twin {
     std::vector<twin_change> changes;
 };
 
+// The words of text, split at white space; the solver files and twins are read word by word.
+std::vector<std::string_view> split_words(std::string_view text);
+
 // "b) Kd5→e5" (also - and ->), "b) -Sf3" (also −), "b) +wPc3", "b) +чСe7",
 // "b) Kd5↔e5" (also <->), "b) Кр d5→e5", "b) a1↔h8", "b) 90°", "b) h#3",
 // "+c) …" continued; several changes separated by commas. False with one

@@ -6,29 +6,7 @@
 
 #include <cstdlib>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-// The running program's folder, ending in "/"; empty when unknown.
-std::string program_folder()
-{
-    char program[4096];
-    const ssize_t length = readlink("/proc/self/exe", program, sizeof program);
-    if (length <= 0 || length == ssize_t(sizeof program))
-        return "";
-    const std::string path(program, std::size_t(length));
-    return path.substr(0, path.rfind('/') + 1);
-}
-
-bool exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
-}  // namespace
+#include "layout/program_folder.h"
 
 std::string installed_square_set()
 {
@@ -39,7 +17,7 @@ std::string installed_square_set()
             return "";
         set = folder + set;
     }
-    if (!exists(set) && !folder.empty() && exists(folder + CHESS_BUILD_SET))
+    if (!file_exists(set) && !folder.empty() && file_exists(folder + CHESS_BUILD_SET))
         set = folder + CHESS_BUILD_SET;
     if (char* resolved = realpath(set.c_str(), nullptr)) {
         set = resolved;

@@ -9,27 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "layout/program_folder.h"
 #include "layout/quoted_file_name.h"
 #include "solve/diagram_module.h"
 
 namespace {
-
-// The running program's folder, ending in "/"; empty when unknown.
-std::string program_folder()
-{
-    char program[4096];
-    const ssize_t length = readlink("/proc/self/exe", program, sizeof program);
-    if (length <= 0 || length == ssize_t(sizeof program))
-        return "";
-    const std::string path(program, std::size_t(length));
-    return path.substr(0, path.rfind('/') + 1);
-}
-
-bool exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
 
 std::string module_path()
 {
@@ -37,7 +21,7 @@ std::string module_path()
     std::string installed = std::string(CHESS_MODULE_DIR) + "/" + CHESS_DIAGRAM_READ_MODULE;
     if (installed.front() != '/')
         installed = folder + installed;
-    if (!exists(installed) && !folder.empty() && exists(folder + CHESS_DIAGRAM_READ_MODULE))
+    if (!file_exists(installed) && !folder.empty() && file_exists(folder + CHESS_DIAGRAM_READ_MODULE))
         return folder + CHESS_DIAGRAM_READ_MODULE;
     return installed;
 }
