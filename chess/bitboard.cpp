@@ -1,5 +1,6 @@
-// The attack tables, walked out square by square once at start-up; the
-// generator then only looks them up.
+// The attack tables, walked out square by square by the compiler; the
+// generator only looks them up. Built at start-up they would be written page
+// by page before a small problem could begin.
 #include "chess/bitboard.h"
 
 namespace {
@@ -10,7 +11,7 @@ struct step {
 // In the order of attack_tables::ray: the first four go up the square numbers.
 constexpr step ray_steps[8] = {{0, 1}, {1, 0}, {1, 1}, {-1, 1}, {0, -1}, {-1, 0}, {-1, -1}, {1, -1}};
 
-bitboard leaper(int square, const step* steps, int count)
+constexpr bitboard leaper(int square, const step* steps, int count)
 {
     bitboard b = 0;
     for (int i = 0; i < count; i++) {
@@ -21,7 +22,7 @@ bitboard leaper(int square, const step* steps, int count)
     return b;
 }
 
-bitboard walk(int square, step direction)
+constexpr bitboard walk(int square, step direction)
 {
     bitboard b = 0;
     int file = (square & 7) + direction.file, rank = (square >> 3) + direction.rank;
@@ -30,12 +31,12 @@ bitboard walk(int square, step direction)
     return b;
 }
 
-attack_tables make_tables()
+constexpr attack_tables make_tables()
 {
-    static constexpr step knight_steps[8] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
-    static constexpr step king_steps[8] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
-    static constexpr step white_pawn[2] = {{-1, 1}, {1, 1}};
-    static constexpr step black_pawn[2] = {{-1, -1}, {1, -1}};
+    constexpr step knight_steps[8] = {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+    constexpr step king_steps[8] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+    constexpr step white_pawn[2] = {{-1, 1}, {1, 1}};
+    constexpr step black_pawn[2] = {{-1, -1}, {1, -1}};
     attack_tables t{};
     for (int s = 0; s < 64; s++) {
         t.knight[s] = leaper(s, knight_steps, 8);
@@ -57,4 +58,4 @@ attack_tables make_tables()
 
 }  // namespace
 
-const attack_tables attacks = make_tables();
+constexpr attack_tables attacks = make_tables();

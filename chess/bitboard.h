@@ -13,11 +13,11 @@ constexpr bitboard square_bit(int square)
 {
     return bitboard(1) << square;
 }
-inline int lowest_square(bitboard b)
+constexpr int lowest_square(bitboard b)
 {
     return std::countr_zero(b);
 }
-inline int pop_lowest(bitboard* b)
+constexpr int pop_lowest(bitboard* b)
 {
     const int square = std::countr_zero(*b);
     *b &= *b - 1;

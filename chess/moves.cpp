@@ -126,51 +126,61 @@ bool king_moves(const generation& g, Sink& sink)
 }
 
 template <typename Sink>
-bool pawn_moves(const generation& g, Sink& sink)
+bool pawn_moves_from(const generation& g, int from, Sink& sink)
 {
     const position& p = g.p;
     const int forward = g.us == white ? 8 : -8;
     const bitboard start_rank = g.us == white ? rank_1 << 8 : rank_8 >> 8;
-    for (bitboard pawns = p.pieces(g.us, pawn); pawns;) {
-        const int from = pop_lowest(&pawns);
-        const bitboard allowed = g.allowed(from);
-        const int one = from + forward;
-        if (!(g.occupied & square_bit(one))) {
-            if ((allowed & square_bit(one)) && add_pawn_move(from, one, false, sink))
-                return true;
-            const int two = one + forward;
-            if ((start_rank & square_bit(from)) && !(g.occupied & square_bit(two)) && (allowed & square_bit(two)) &&
-                sink(make_move(from, two, double_push)))
-                return true;
-        }
-        for (bitboard takes = attacks.pawn[g.us][from] & g.enemy & allowed; takes;)
-            if (add_pawn_move(from, pop_lowest(&takes), true, sink))
-                return true;
-        if (p.en_passant != no_square && (attacks.pawn[g.us][from] & square_bit(p.en_passant)) &&
-            g.en_passant_legal(from, p.en_passant) && sink(make_move(from, p.en_passant, en_passant_capture)))
+    const bitboard allowed = g.allowed(from);
+    const int one = from + forward;
+    if (!(g.occupied & square_bit(one))) {
+        if ((allowed & square_bit(one)) && add_pawn_move(from, one, false, sink))
+            return true;
+        const int two = one + forward;
+        if ((start_rank & square_bit(from)) && !(g.occupied & square_bit(two)) && (allowed & square_bit(two)) &&
+            sink(make_move(from, two, double_push)))
             return true;
     }
+    for (bitboard takes = attacks.pawn[g.us][from] & g.enemy & allowed; takes;)
+        if (add_pawn_move(from, pop_lowest(&takes), true, sink))
+            return true;
+    return p.en_passant != no_square && (attacks.pawn[g.us][from] & square_bit(p.en_passant)) &&
+           g.en_passant_legal(from, p.en_passant) && sink(make_move(from, p.en_passant, en_passant_capture));
+}
+
+template <typename Sink>
+bool pawn_moves(const generation& g, Sink& sink)
+{
+    for (bitboard pawns = g.p.pieces(g.us, pawn); pawns;)
+        if (pawn_moves_from(g, pop_lowest(&pawns), sink))
+            return true;
     return false;
+}
+
+// A knight or a slider.
+template <typename Sink>
+bool piece_moves_from(const generation& g, int from, piece_type type, Sink& sink)
+{
+    bitboard reach = 0;
+    if (type == knight)
+        reach = attacks.knight[from];
+    if (type == bishop || type == queen)
+        reach |= bishop_attacks(from, g.occupied);
+    if (type == rook || type == queen)
+        reach |= rook_attacks(from, g.occupied);
+    return add_targets(from, reach & g.allowed(from) & g.checking_from(from, type), g.enemy, sink);
 }
 
 template <typename Sink>
 bool piece_moves(const generation& g, Sink& sink)
 {
     const position& p = g.p;
-    for (bitboard knights = p.pieces(g.us, knight) & ~g.pinned; knights;) {
-        const int from = pop_lowest(&knights);
-        if (add_targets(from, attacks.knight[from] & g.target & g.checking_from(from, knight), g.enemy, sink))
+    for (bitboard knights = p.pieces(g.us, knight) & ~g.pinned; knights;)
+        if (piece_moves_from(g, pop_lowest(&knights), knight, sink))
             return true;
-    }
     for (bitboard sliders = g.own & (p.by_type[bishop] | p.by_type[rook] | p.by_type[queen]); sliders;) {
         const int from = pop_lowest(&sliders);
-        const piece_type type = type_of(p.board[from]);
-        bitboard reach = 0;
-        if (type != rook)
-            reach |= bishop_attacks(from, g.occupied);
-        if (type != bishop)
-            reach |= rook_attacks(from, g.occupied);
-        if (add_targets(from, reach & g.allowed(from) & g.checking_from(from, type), g.enemy, sink))
+        if (piece_moves_from(g, from, type_of(p.board[from]), sink))
             return true;
     }
     return false;
@@ -197,6 +207,26 @@ void legal_moves(const position& p, move_list* list)
         return false;
     };
     generate(p, sink);
+}
+
+bool is_legal_move(const position& p, move m)
+{
+    const int from = move_from(m);
+    const piece mover = p.board[from];
+    if (mover == empty || colour_of(mover) != p.side)
+        return false;
+    // Only the moving piece's moves are generated, with the same checks and
+    // pins as a whole generation.
+    const generation g(p);
+    auto same = [m](move generated) { return generated == m; };
+    const piece_type type = type_of(mover);
+    // No target in double check, and no square on its pin line for a pinned
+    // knight: both come out of allowed() with nothing.
+    if (type == king)
+        return king_moves(g, same);
+    if (type == pawn)
+        return pawn_moves_from(g, from, same);
+    return piece_moves_from(g, from, type, same);
 }
 
 void checking_moves(const position& p, move_list* list)

@@ -20,6 +20,9 @@ struct move_list {
 // (position_problem() empty).
 void legal_moves(const position& p, move_list* list);
 bool has_legal_move(const position& p);
+// Whether m is among the legal moves of p, found without generating them
+// all: for a move remembered from another position.
+bool is_legal_move(const position& p, move m);
 // Only the legal moves that check the other king, as a mate's last move must.
 void checking_moves(const position& p, move_list* list);
 

@@ -12,7 +12,9 @@ struct zobrist_keys {
 };
 
 // A fixed seed: keys are the same in every run, so a search is repeatable.
-zobrist_keys make_keys()
+// Made by the compiler: a table filled at start-up is written page by page,
+// which costs a small problem more than its search.
+constexpr zobrist_keys make_keys()
 {
     zobrist_keys k{};
     std::uint64_t state = 0x9E3779B97F4A7C15ull;
@@ -33,7 +35,7 @@ zobrist_keys make_keys()
     return k;
 }
 
-const zobrist_keys keys = make_keys();
+constexpr zobrist_keys keys = make_keys();
 
 constexpr std::string_view fen_letters = "PNBRQK";
 

@@ -59,32 +59,35 @@ std::string progress_text(const search_control& control, std::chrono::steady_clo
            std::to_string(seconds) + " с";
 }
 
-// Runs a check on threads of its own while this one waits: it passes on
-// an interruption and, past a second, keeps a progress line on a terminal.
+// Runs a check on this thread while a watcher passes on an interruption and,
+// past a second, keeps a progress line on a terminal. The check stays on the
+// program's own thread: a new thread's first allocation would set up a heap
+// of its own, which costs a small problem more than solving it.
 bool run_watched(const solve_options& options, const std::function<bool(search_control&)>& work)
 {
     search_control control;
     control.jobs = jobs_of(options);
     std::mutex mutex;
     std::condition_variable ended;
-    bool done = false, checked = false;
-    std::thread check([&] {
-        checked = work(control);
+    bool done = false;
+    std::thread watcher([&] {
+        const auto start = std::chrono::steady_clock::now();
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!ended.wait_for(lock, progress_interval, [&] { return done; })) {
+            if (interruption_signal())
+                control.stop.store(true);
+            else if (std::chrono::steady_clock::now() - start >= progress_after)
+                progress_show_text(progress_text(control, std::chrono::steady_clock::now() - start,
+                                                 options.language == notation::english));
+        }
+    });
+    const bool checked = work(control);
+    {
         std::lock_guard<std::mutex> lock(mutex);
         done = true;
-        ended.notify_one();
-    });
-    const auto start = std::chrono::steady_clock::now();
-    std::unique_lock<std::mutex> lock(mutex);
-    while (!ended.wait_for(lock, progress_interval, [&] { return done; })) {
-        if (interruption_signal())
-            control.stop.store(true);
-        else if (std::chrono::steady_clock::now() - start >= progress_after)
-            progress_show_text(progress_text(control, std::chrono::steady_clock::now() - start,
-                                             options.language == notation::english));
     }
-    lock.unlock();
-    check.join();
+    ended.notify_one();
+    watcher.join();
     progress_clear();
     return checked;
 }

@@ -159,6 +159,27 @@ bool battle_search::attacker_wins(position* p, int n)
 
 bool battle_search::move_wins(position* p, int n)
 {
+    auto refutes = [this, p, n](move d) {
+        if (reply_wins(p, n))
+            return false;
+        remember_refutation(d, n);
+        return true;
+    };
+    // The last refutation at this depth refutes again more often than not:
+    // tried before the defender's moves are even generated. Being legal, it
+    // shows the game is not over; a reflex defender must first be asked
+    // whether he is bound to reach the goal.
+    const move killer = killer_[n];
+    const bool killer_tried = aim_ != aim_kind::reflex && (aim_ != aim_kind::direct || n > 1) && killer != no_move &&
+                              is_legal_move(*p, killer);
+    if (killer_tried) {
+        undo_record undo;
+        make(p, killer, &undo);
+        const bool refuted = refutes(killer);
+        unmake(p, killer, undo);
+        if (refuted)
+            return false;
+    }
     move_list list;
     legal_moves(*p, &list);
     if (list.size == 0)  // the game is over: only the attacker's own goal, in direct play, wins
@@ -171,28 +192,13 @@ bool battle_search::move_wins(position* p, int n)
         return true;
     if (aim_ == aim_kind::reflex && n == 1)
         return false;
-    auto refutes = [this, p, n](move d) {
-        if (reply_wins(p, n))
-            return false;
-        remember_refutation(d, n);
-        return true;
-    };
-    // The last refutation at this depth refutes again more often than not:
-    // tried before the others are even scored.
     int first = 0;
-    const move* killer = std::find(list.begin(), list.end(), killer_[n]);
-    if (killer != list.end()) {
-        std::swap(list.moves[0], list.moves[killer - list.begin()]);
-        undo_record undo;
-        make(p, list.moves[0], &undo);
-        const bool refuted = refutes(list.moves[0]);
-        unmake(p, list.moves[0], undo);
-        if (refuted)
-            return false;
+    if (killer_tried) {  // already shown not to refute: left out
+        std::swap(list.moves[0], *std::find(list.moves, list.moves + list.size, killer));
         first = 1;
     }
     int score[256];
-    score_defences(list, n, score);
+    score_defences(*p, list, n, score);
     return !play_by_score(p, &list, score, refutes, first);
 }
 
@@ -224,11 +230,12 @@ int battle_search::refutations(position* p, int n, int limit, move* found)
     return count;
 }
 
-void battle_search::score_defences(const move_list& list, int ply, int* score) const
+void battle_search::score_defences(const position& p, const move_list& list, int ply, int* score) const
 {
+    const check_squares checks(p);
     for (int i = 0; i < list.size; i++) {
         const move m = list.moves[i];
-        score[i] = m == killer_[ply] ? 1 << 30 : int(std::min<std::uint32_t>(refuted_[move_from(m)][move_to(m)], 1 << 28));
+        score[i] = m == killer_[ply] ? 1 << 30 : (gives_check(p, checks, m) ? 1 << 29 : 0) + (is_capture(m) ? 1 << 28 : 0) + int(std::min<std::uint32_t>(refuted_[move_from(m)][move_to(m)], (1 << 28) - 1));
     }
 }
 

@@ -72,7 +72,7 @@ private:
     bool goal_move_exists(position* p) const;
     bool defender_loses(position* p, int n);
     bool reply_wins(position* p, int n);
-    void score_defences(const move_list& list, int ply, int* score) const;
+    void score_defences(const position& p, const move_list& list, int ply, int* score) const;
     void remember_refutation(move m, int ply);
 
     goal_kind goal_;

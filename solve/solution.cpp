@@ -132,10 +132,16 @@ std::size_t first_table_bytes(int moves)
 battle_result check_battle(position p, const stipulation& task, search_control& control)
 {
     shared_table table(first_table_bytes(task.moves), table_memory_bound());
-    std::vector<std::unique_ptr<battle_search>> searches;
-    for (int t = 0; t < std::max(1, control.jobs); t++)
-        searches.push_back(std::make_unique<battle_search>(task.goal, task.aim, &table, &control));
-    battle_search& first_search = *searches[0];
+    // A search for each thread, made when the thread first takes part: most
+    // checks never start a second one, and a search's tables are pages to write.
+    std::vector<std::unique_ptr<battle_search>> searches(std::size_t(std::max(1, control.jobs)));
+    auto search_of = [&](int t) -> battle_search& {
+        std::unique_ptr<battle_search>& search = searches[std::size_t(t)];
+        if (!search)
+            search = std::make_unique<battle_search>(task.goal, task.aim, &table, &control);
+        return *search;
+    };
+    battle_search& first_search = search_of(0);
     const std::vector<move> moves = legal_list(p);
     const int count = int(moves.size());
     battle_result result;
@@ -149,7 +155,7 @@ battle_result check_battle(position p, const stipulation& task, search_control& 
             position q = p;
             undo_record undo;
             make(&q, moves[std::size_t(i)], &undo);
-            wins[std::size_t(i)] = searches[std::size_t(t)]->move_wins(&q, n);
+            wins[std::size_t(i)] = search_of(t).move_wins(&q, n);
             if (wins[std::size_t(i)])
                 control.found.fetch_add(1);
         });
@@ -169,7 +175,7 @@ battle_result check_battle(position p, const stipulation& task, search_control& 
         return each_shared(int(firsts->size()), control, int(searches.size()), [&](int t, int i) {
             position q = p;
             first_move& first = (*firsts)[std::size_t(i)];
-            first = with_play(*searches[std::size_t(t)], &q, first.played, length);
+            first = with_play(search_of(t), &q, first.played, length);
         });
     };
     play_of(&result.keys, result.length);
@@ -185,7 +191,7 @@ battle_result check_battle(position p, const stipulation& task, search_control& 
             move_list defences;
             legal_moves(q, &defences);
             move found[2];
-            if (defences.size >= 2 && searches[std::size_t(t)]->refutations(&q, 2, 2, found) == 1)
+            if (defences.size >= 2 && search_of(t).refutations(&q, 2, 2, found) == 1)
                 refutation[std::size_t(i)] = found[0];
         });
         std::vector<first_move> tries;
@@ -210,7 +216,7 @@ battle_result check_battle(position p, const stipulation& task, search_control& 
             position q = p;
             undo_record undo;
             make(&q, defences[std::size_t(i)], &undo);
-            answers[std::size_t(i)] = continuations(*searches[std::size_t(t)], &q, task.moves - 1);
+            answers[std::size_t(i)] = continuations(search_of(t), &q, task.moves - 1);
         });
         for (std::size_t i = 0; i < defences.size(); i++)
             if (!answers[i].empty())

@@ -35,7 +35,9 @@ struct pending_temporary {
     char path[PATH_MAX];  // absolute, so a change of folder cannot misdirect the removal
 };
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots");
-pending_temporary own_pending[pending_slots];
+// Zero at load: filled in at start-up, these slots would cost every run a
+// page written each.
+constinit pending_temporary own_pending[pending_slots] = {};
 pending_temporary* pending = own_pending;  // this process's slots
 
 // With workers: every process's slots in one shared mapping, part by part.

@@ -284,4 +284,33 @@ TEST(perft_against_stockfish, perft_agrees_with_stockfish_on_random_positions)
         EXPECT_GE(positions_seen, enough) << "positions " << what << " among " << count << " (seed " << seed << ")";
 }
 
+// A search tries a move remembered from another position without generating
+// the whole list: every one of the 65,536 move words must be judged as the
+// list judges it, kinds (capture, promotion, castling) included.
+TEST(single_move_legality, agrees_with_the_whole_list_on_random_positions)
+{
+    constexpr std::uint64_t seed = 0x5EED0002;
+    const int count = differential_count(300, 40);
+    random_source random(seed);
+    const board_shape shape{.min_pieces = 2, .max_pieces = 32, .pawn_percent = 45, .kings_at_edge_percent = 0,
+                            .castling_percent = 35, .played_percent = 40, .en_passant_percent = 8,
+                            .side = any_side};
+    int mismatches = 0;
+    for (int i = 0; i < count && mismatches < 5; i++) {
+        const position p = random_position(&random, shape);
+        move_list list;
+        legal_moves(p, &list);
+        std::vector<char> listed(1 << 16, 0);
+        for (move m : list)
+            listed[m] = 1;
+        for (int word = 1; word < 1 << 16 && mismatches < 5; word++)
+            if (is_legal_move(p, move(word)) != bool(listed[std::size_t(word)])) {
+                mismatches++;
+                ADD_FAILURE() << "seed " << seed << ", position " << i << ": " << position_fen(p) << "\nmove "
+                              << move_from(move(word)) << "-" << move_to(move(word)) << " kind "
+                              << move_kind_of(move(word)) << (listed[std::size_t(word)] ? " listed" : " not listed");
+            }
+    }
+}
+
 }  // namespace
