@@ -215,8 +215,17 @@ bool is_legal_move(const position& p, move m)
     const piece mover = p.board[from];
     if (mover == empty || colour_of(mover) != p.side)
         return false;
-    // Only the moving piece's moves are generated, with the same checks and
-    // pins as a whole generation.
+    // A king's step needs only its square unattacked: most moves tried this
+    // way are a lone defending king's, and pins and checks would cost more.
+    const int kind = move_kind_of(m), to = move_to(m);
+    if (type_of(mover) == king && (kind == quiet || kind == capture)) {
+        const bitboard enemy = p.by_colour[opponent(p.side)];
+        const bool takes = (enemy & square_bit(to)) != 0;
+        return (attacks.king[from] & square_bit(to) & ~p.by_colour[p.side]) && takes == (kind == capture) &&
+               !(attackers_of(p, to, p.occupied() ^ square_bit(from)) & enemy);
+    }
+    // Otherwise only the moving piece's moves are generated, with the same
+    // checks and pins as a whole generation.
     const generation g(p);
     auto same = [m](move generated) { return generated == m; };
     const piece_type type = type_of(mover);
