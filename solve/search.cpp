@@ -80,6 +80,39 @@ void remember_without_solution(shared_table* table, const position& p, int left)
     table->store(p.key, lengths | std::uint64_t(1) << left);
 }
 
+// Records line_ followed by each move of the side to move that reaches the
+// goal at once; returns whether there was one.
+template <typename Solutions>
+bool record_goal_moves(position* p, goal_kind goal, std::vector<move>* line, Solutions* found)
+{
+    bool any = false;
+    each_goal_move(p, goal, [line, found, &any](move m) {
+        line->push_back(m);
+        found->push_back(*line);
+        line->pop_back();
+        any = true;
+        return false;
+    });
+    return any;
+}
+
+// The last move of a line, `left` naming it in the table. A mate is tried at
+// once: only checks can mate, and they are few. A stalemate tries every quiet
+// move, and move orders meet most at the last move: there a table read pays.
+template <typename Solutions>
+bool last_move_reaches_goal(position* p, goal_kind goal, std::vector<move>* line, Solutions* found,
+                            shared_table* table, int left)
+{
+    if (goal == goal_kind::mate)
+        return record_goal_moves(p, goal, line, found);
+    if (known_without_solution(*table, *p, left))
+        return false;
+    const bool any = record_goal_moves(p, goal, line, found);
+    if (!any)
+        remember_without_solution(table, *p, left);
+    return any;
+}
+
 }  // namespace
 
 bool goal_reached(const position& p, goal_kind goal)
@@ -252,17 +285,8 @@ help_search::help_search(goal_kind goal, shared_table* table, const search_contr
 
 bool help_search::search(position* p, int plies_left)
 {
-    if (plies_left == 1) {
-        bool found = false;
-        each_goal_move(p, goal_, [this, &found](move m) {
-            line_.push_back(m);
-            found_.push_back(line_);
-            line_.pop_back();
-            found = true;
-            return false;
-        });
-        return found;
-    }
+    if (plies_left == 1)
+        return last_move_reaches_goal(p, goal_, &line_, &found_, table_, 1);
     if (control_->stopped() || known_without_solution(*table_, *p, plies_left))
         return false;
     move_list list;
@@ -321,13 +345,9 @@ bool series_search::ends(position* p)
             found = true;
         }
     } else if (aim_ == aim_kind::help) {
-        each_goal_move(p, goal_, [this, &found](move m) {
-            line_.push_back(m);
-            found_.push_back(line_);
-            line_.pop_back();
-            found = true;
-            return false;
-        });
+        // The other side to move, so its positions never meet the series
+        // side's: length 0 names them in the table.
+        found = last_move_reaches_goal(p, goal_, &line_, &found_, table_, 0);
     } else {  // self: the other side has a move, and every one reaches the goal against the series side
         move_list replies;
         legal_moves(*p, &replies);
@@ -344,17 +364,8 @@ bool series_search::ends(position* p)
 
 bool series_search::search(position* p, int moves_left)
 {
-    if (moves_left == 1 && aim_ == aim_kind::direct) {
-        bool found = false;
-        each_goal_move(p, goal_, [this, &found](move m) {
-            line_.push_back(m);
-            found_.push_back(line_);
-            line_.pop_back();
-            found = true;
-            return false;
-        });
-        return found;
-    }
+    if (moves_left == 1 && aim_ == aim_kind::direct)
+        return last_move_reaches_goal(p, goal_, &line_, &found_, table_, 1);
     if (control_->stopped() || known_without_solution(*table_, *p, moves_left))
         return false;
     move_list list;
