@@ -45,6 +45,8 @@ constexpr attack_tables make_tables()
         t.pawn[1][s] = leaper(s, black_pawn, 2);
         for (int d = 0; d < 8; d++)
             t.ray[d][s] = walk(s, ray_steps[d]);
+        t.rook_lines[s] = t.ray[0][s] | t.ray[1][s] | t.ray[4][s] | t.ray[5][s];
+        t.bishop_lines[s] = t.ray[2][s] | t.ray[3][s] | t.ray[6][s] | t.ray[7][s];
     }
     for (int a = 0; a < 64; a++)
         for (int d = 0; d < 8; d++)

@@ -38,6 +38,8 @@ struct attack_tables {
     bitboard ray[8][64];   // north, east, north-east, north-west (upward), south, west, south-west, south-east
     bitboard between[64][64];  // the squares strictly between two squares on a line, else none
     bitboard line[64][64];     // the whole line through two squares on a line, else none
+    bitboard rook_lines[64];   // a rook's reach on an empty board
+    bitboard bishop_lines[64]; // a bishop's reach on an empty board
 };
 extern const attack_tables attacks;
 

@@ -22,7 +22,7 @@ struct generation {
         checkers = attackers_of(p, king_at, occupied) & enemy;
         const bitboard enemy_rooks = (p.by_type[rook] | p.by_type[queen]) & enemy;
         const bitboard enemy_bishops = (p.by_type[bishop] | p.by_type[queen]) & enemy;
-        bitboard snipers = (rook_attacks(king_at, 0) & enemy_rooks) | (bishop_attacks(king_at, 0) & enemy_bishops);
+        bitboard snipers = (attacks.rook_lines[king_at] & enemy_rooks) | (attacks.bishop_lines[king_at] & enemy_bishops);
         while (snipers) {
             const bitboard between = attacks.between[king_at][pop_lowest(&snipers)] & occupied;
             if (between && !(between & (between - 1)) && (between & own))
@@ -54,9 +54,7 @@ struct generation {
         if ((attacks.knight[square] & p.by_type[knight] & enemy) || (attacks.king[square] & p.by_type[king] & enemy) ||
             (attacks.pawn[us][square] & p.by_type[pawn] & enemy))
             return true;
-        const bitboard without_king = occupied ^ square_bit(king_at);
-        return (rook_attacks(square, without_king) & (p.by_type[rook] | p.by_type[queen]) & enemy) ||
-               (bishop_attacks(square, without_king) & (p.by_type[bishop] | p.by_type[queen]) & enemy);
+        return sliders_attack(p, square, occupied ^ square_bit(king_at), enemy);
     }
 
     bool en_passant_legal(int from, int to) const
@@ -274,7 +272,7 @@ check_squares::check_squares(const position& p)
     discoverers = 0;
     const bitboard rooks = p.pieces(us, rook) | p.pieces(us, queen);
     const bitboard bishops = p.pieces(us, bishop) | p.pieces(us, queen);
-    bitboard snipers = (rook_attacks(their_king, 0) & rooks) | (bishop_attacks(their_king, 0) & bishops);
+    bitboard snipers = (attacks.rook_lines[their_king] & rooks) | (attacks.bishop_lines[their_king] & bishops);
     while (snipers) {
         const bitboard between = attacks.between[their_king][pop_lowest(&snipers)] & occupied;
         if (between && !(between & (between - 1)) && (between & p.by_colour[us]))

@@ -208,14 +208,20 @@ std::string position_problem(const position& p)
     return {};
 }
 
+// A slider's rays are walked only when one stands on a line with the square
+// at all, which in a problem's sparse positions is seldom.
+bitboard sliding_attackers(const position& p, int square, bitboard occupied, bitboard among)
+{
+    const bitboard rooks = (p.by_type[rook] | p.by_type[queen]) & among & attacks.rook_lines[square];
+    const bitboard bishops = (p.by_type[bishop] | p.by_type[queen]) & among & attacks.bishop_lines[square];
+    return (rooks ? rook_attacks(square, occupied) & rooks : 0) | (bishops ? bishop_attacks(square, occupied) & bishops : 0);
+}
+
 bitboard attackers_of(const position& p, int square, bitboard occupied)
 {
-    const bitboard rooks = p.by_type[rook] | p.by_type[queen];
-    const bitboard bishops = p.by_type[bishop] | p.by_type[queen];
     return (attacks.pawn[white][square] & p.pieces(black, pawn)) |
            (attacks.pawn[black][square] & p.pieces(white, pawn)) | (attacks.knight[square] & p.by_type[knight]) |
-           (attacks.king[square] & p.by_type[king]) | (rook_attacks(square, occupied) & rooks) |
-           (bishop_attacks(square, occupied) & bishops);
+           (attacks.king[square] & p.by_type[king]) | sliding_attackers(p, square, occupied, ~bitboard(0));
 }
 
 bool square_attacked(const position& p, int square, colour by)
@@ -224,9 +230,7 @@ bool square_attacked(const position& p, int square, colour by)
     if ((attacks.knight[square] & p.by_type[knight] & them) || (attacks.pawn[opponent(by)][square] & p.by_type[pawn] & them) ||
         (attacks.king[square] & p.by_type[king] & them))
         return true;
-    const bitboard occupied = p.occupied();
-    return (rook_attacks(square, occupied) & (p.by_type[rook] | p.by_type[queen]) & them) ||
-           (bishop_attacks(square, occupied) & (p.by_type[bishop] | p.by_type[queen]) & them);
+    return sliders_attack(p, square, p.occupied(), them);
 }
 
 void make(position* p, move m, undo_record* undo)

@@ -122,6 +122,13 @@ std::string position_problem(const position& p);
 
 // Squares attacked by a side, and attackers of one square.
 bitboard attackers_of(const position& p, int square, bitboard occupied);
+// The rooks, bishops and queens among `among` that reach the square over the
+// given occupancy.
+bitboard sliding_attackers(const position& p, int square, bitboard occupied, bitboard among);
+inline bool sliders_attack(const position& p, int square, bitboard occupied, bitboard among)
+{
+    return sliding_attackers(p, square, occupied, among) != 0;
+}
 bool square_attacked(const position& p, int square, colour by);
 inline bool in_check(const position& p)
 {
