@@ -39,20 +39,27 @@ struct check_squares {
 // Whether the move, legal in p, checks the other king.
 bool gives_check(const position& p, const check_squares& checks, move m);
 
+// Plays the legal move m, calls visit(m) in the position after it and takes
+// the move back; returns what visit returned.
+template <typename Visit>
+bool play_move(position* p, move m, Visit& visit)
+{
+    undo_record undo;
+    make(p, m, &undo);
+    const bool result = visit(m);
+    unmake(p, m, undo);
+    return result;
+}
+
 // Plays each move of the list in turn and calls visit(m) in the position
 // after it, until visit returns true; returns whether it did. The moves must
 // be legal in p, which is as it was when this returns.
 template <typename Visit>
 bool play_each(position* p, const move_list& list, Visit visit)
 {
-    undo_record undo;
-    for (move m : list) {
-        make(p, m, &undo);
-        const bool stop = visit(m);
-        unmake(p, m, undo);
-        if (stop)
+    for (move m : list)
+        if (play_move(p, m, visit))
             return true;
-    }
     return false;
 }
 

@@ -48,7 +48,6 @@ std::uint64_t pack(const battle_entry& e)
 template <typename Visit>
 bool play_by_score(position* p, move_list* list, int* score, Visit visit, int first = 0)
 {
-    undo_record undo;
     for (int i = first; i < list->size; i++) {
         int best = i;
         for (int j = i + 1; j < list->size; j++)
@@ -56,11 +55,7 @@ bool play_by_score(position* p, move_list* list, int* score, Visit visit, int fi
                 best = j;
         std::swap(score[i], score[best]);
         std::swap(list->moves[i], list->moves[best]);
-        const move m = list->moves[i];
-        make(p, m, &undo);
-        const bool stop = visit(m);
-        unmake(p, m, undo);
-        if (stop)
+        if (play_move(p, list->moves[i], visit))
             return true;
     }
     return false;
@@ -205,14 +200,8 @@ bool battle_search::move_wins(position* p, int n)
     const move killer = killer_[n];
     const bool killer_tried = aim_ != aim_kind::reflex && (aim_ != aim_kind::direct || n > 1) && killer != no_move &&
                               is_legal_move(*p, killer);
-    if (killer_tried) {
-        undo_record undo;
-        make(p, killer, &undo);
-        const bool refuted = refutes(killer);
-        unmake(p, killer, undo);
-        if (refuted)
-            return false;
-    }
+    if (killer_tried && play_move(p, killer, refutes))
+        return false;
     move_list list;
     legal_moves(*p, &list);
     if (list.size == 0)  // the game is over: only the attacker's own goal, in direct play, wins
